@@ -1,0 +1,236 @@
+#include "link/qtserialport.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QSet>
+
+#include "link/comname.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#endif
+
+namespace gaspuff {
+namespace {
+
+// A receive notification hands over at most this much, like a serial
+// control's receive buffer: a burst that arrived while the window was busy
+// reaches the line assembly in several pieces, never as one block past its
+// limit.
+constexpr qint64 kInputChunk = 512;
+
+// Devices this program holds open: a second open of one of them is refused
+// as "already open" before the device is touched.
+QSet<QString>& openhere() {
+    static QSet<QString> devices;
+    return devices;
+}
+
+QSerialPort::Parity qtparity(char p) {
+    switch (p) {
+        case 'e': return QSerialPort::EvenParity;
+        case 'o': return QSerialPort::OddParity;
+        case 'm': return QSerialPort::MarkParity;
+        case 's': return QSerialPort::SpaceParity;
+        default: return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits qtstopbits(int tenths) {
+    if (tenths == 15) return QSerialPort::OneAndHalfStop;
+    if (tenths == 20) return QSerialPort::TwoStop;
+    return QSerialPort::OneStop;
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
+    connect(port_, &QSerialPort::readyRead, this, &SerialPort::received);
+    connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onerror);
+}
+
+QtSerialPort::~QtSerialPort() { forget(); }
+
+SerialPort::OpenResult QtSerialPort::open() {
+    if (port_->isOpen()) {
+        error_ = tr("The port is already open");
+        return AlreadyOpen;
+    }
+    const QString path = comdevicepath(commport());
+#ifdef Q_OS_UNIX
+    // Open the device itself, not the link that names it, so that two names
+    // of one device are one device.
+    const QString device = QFileInfo(path).canonicalFilePath();
+    if (device.isEmpty()) {
+        error_ = tr("No device %1").arg(path);
+        return NoSuchPort;
+    }
+    if (const OpenResult r = checkdevice(device); r != Opened) return r;
+#else
+    const QString device = path;
+#endif
+    if (openhere().contains(device)) {
+        error_ = tr("%1 is already open").arg(device);
+        return AlreadyOpen;
+    }
+
+    const PortSettings& s = portsettings();
+    port_->setPortName(device);
+    port_->setBaudRate(s.baud);
+    port_->setDataBits(static_cast<QSerialPort::DataBits>(s.databits));
+    port_->setParity(qtparity(s.parity));
+    port_->setStopBits(qtstopbits(s.stopbits));
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_->open(QIODevice::ReadWrite)) return failedopen();
+
+    device_ = device;
+    openhere().insert(device_);
+    error_.clear();
+    return Opened;
+}
+
+SerialPort::OpenResult QtSerialPort::checkdevice(const QString& device) {
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(device);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        return errno == ENOENT ? NoSuchPort : OpenFailed;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        error_ = tr("%1 is not a serial device").arg(device);
+        return OpenFailed;
+    }
+#ifdef Q_OS_LINUX
+    // Every /dev/ttyS node exists whether or not a UART stands behind it.
+    if (device.startsWith(QLatin1String("/dev/ttyS"))) {
+        const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            const int e = errno;
+            error_ = QString::fromLocal8Bit(std::strerror(e));
+            if (e == EIO || e == ENXIO || e == ENODEV) return NoSuchPort;
+            if (e == EBUSY) return AlreadyOpen;
+            return OpenFailed;
+        }
+        struct serial_struct info {};
+        const bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
+        ::close(fd);
+        if (unknown) {
+            error_ = tr("No UART behind %1").arg(device);
+            return NoSuchPort;
+        }
+    }
+#endif
+#endif
+    return Opened;
+}
+
+SerialPort::OpenResult QtSerialPort::failedopen() {
+    error_ = port_->errorString();
+    const QSerialPort::SerialPortError e = port_->error();
+    port_->clearError();
+    switch (e) {
+        case QSerialPort::DeviceNotFoundError: return NoSuchPort;
+        case QSerialPort::OpenError: return AlreadyOpen;
+        case QSerialPort::PermissionError:
+#ifdef Q_OS_UNIX
+            // QSerialPort says "permission" both for a device locked or busy
+            // elsewhere and for one this user may not open.
+            if (::access(QFile::encodeName(port_->portName()).constData(), R_OK | W_OK) != 0)
+                return OpenFailed;
+#endif
+            return AlreadyOpen;
+        default: return OpenFailed;
+    }
+}
+
+void QtSerialPort::close() {
+    if (!port_->isOpen()) return;
+    // Let a command or an upload just written reach the line first, but wait
+    // no longer than the line needs for it.
+    const double seconds = portsettings().secondsfor(port_->bytesToWrite()) + 0.1;
+    QDeadlineTimer deadline(static_cast<qint64>(seconds * 1000));
+    while (port_->bytesToWrite() > 0 && !deadline.hasExpired())
+        if (!port_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+    port_->close();
+    forget();
+}
+
+bool QtSerialPort::output(const QByteArray& text) {
+    if (!port_->isOpen()) {
+        error_ = tr("The port is not open");
+        return false;
+    }
+    if (port_->write(text) != text.size()) {
+        error_ = port_->errorString();
+        return false;
+    }
+    return true;
+}
+
+QByteArray QtSerialPort::input() {
+    const QByteArray data = port_->read(kInputChunk);
+    if (port_->bytesAvailable() > 0 && !morepending_) {
+        morepending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                morepending_ = false;
+                if (port_->isOpen() && port_->bytesAvailable() > 0) emit received();
+            },
+            Qt::QueuedConnection);
+    }
+    return data;
+}
+
+void QtSerialPort::onerror(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
+        error != QSerialPort::WriteError)
+        return;
+    if (!port_->isOpen() || !devicegone()) {
+        port_->clearError();  // a passing fault on a healthy device
+        return;
+    }
+    error_ = port_->errorString();
+    // QSerialPort keeps reporting the error as fast as it can until the port
+    // is closed; close once, outside its own signal.
+    if (closepending_) return;
+    closepending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            closepending_ = false;
+            if (!port_->isOpen()) return;
+            port_->close();
+            forget();
+            emit linklost();
+        },
+        Qt::QueuedConnection);
+}
+
+bool QtSerialPort::devicegone() const {
+#ifdef Q_OS_UNIX
+    termios t{};
+    return ::tcgetattr(static_cast<int>(port_->handle()), &t) != 0;
+#else
+    return port_->error() == QSerialPort::ResourceError;
+#endif
+}
+
+void QtSerialPort::forget() {
+    if (!device_.isEmpty()) openhere().remove(device_);
+    device_.clear();
+}
+
+}  // namespace gaspuff

@@ -1,0 +1,58 @@
+#include "protocol/interpreter.h"
+
+#include "protocol/number.h"
+
+namespace gaspuff {
+
+std::optional<QColor> statecolour(const QByteArray& state) {
+    if (state == "stop") return QColor(0, 255, 0);
+    if (state == "standby") return QColor(255, 255, 0);
+    if (state == "armed") return QColor(255, 0, 0);
+    if (state == "load") return QColor(255, 165, 0);
+    if (state == "generate") return QColor(0, 0, 255);
+    return std::nullopt;
+}
+
+LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& waveform) {
+    LineMeaning m;
+    const qsizetype first = line.indexOf('|');
+    const qsizetype last = line.lastIndexOf('|');
+    if (first >= 0 && first != last) {
+        m.kind = LineKind::Status;
+        m.state = line.left(first);
+        m.uptime = line.mid(first + 1, last - first - 1);
+        m.autoarm = line.mid(last + 1);
+        m.statecolour = statecolour(m.state);
+        return m;
+    }
+
+    if (rx.getting) {
+        const Number n = tonumber(std::string_view(line.constData(), line.size()));
+        if (n.status == NumberStatus::Overflow) {
+            m.kind = LineKind::Overflow;
+            return m;
+        }
+        if (n.status == NumberStatus::Ok) {
+            m.kind = LineKind::Point;
+            if (n.value < 0 || n.value > kMaxAmplitude) {
+                if (rx.boguscount < INT16_MAX) ++rx.boguscount;
+                m.point = PointResult::Bogus;
+                return m;
+            }
+            rx.staging[rx.pointcount] = n.value;
+            if (++rx.pointcount == kWaveformLength) {
+                waveform = rx.staging;
+                rx.restart();
+                m.point = PointResult::Completed;
+            } else {
+                m.point = PointResult::Stored;
+            }
+            return m;
+        }
+    }
+
+    m.kind = line.isEmpty() ? LineKind::Empty : LineKind::Message;
+    return m;
+}
+
+}  // namespace gaspuff

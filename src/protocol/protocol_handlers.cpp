@@ -1,0 +1,133 @@
+// The window's side of the controller protocol: interpreting lines, the six
+// commands, sending and reading back the waveform, and the transfer lock.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <new>
+
+#include "app/form1.h"
+#include "app/shape.h"
+#include "link/serialport.h"
+#include "protocol/records.h"
+
+namespace gaspuff {
+namespace {
+
+// The message list shows at most this many controller messages.
+constexpr int kMessageListCap = 31;
+
+}  // namespace
+
+void Form1::parseline(const QByteArray& line) {
+    try {
+        const LineMeaning m = interpretline(line, rx, waveform);
+        switch (m.kind) {
+            case LineKind::Status:
+                setcaption(lblState, QString::fromLatin1(m.state));
+                setcaption(lblUptime, QString::fromLatin1(m.uptime));
+                setcaption(lblAutoArm, QString::fromLatin1(m.autoarm));
+                if (m.statecolour) shpState->setfillcolor(*m.statecolour);
+                break;
+            case LineKind::Point:
+                if (m.point == PointResult::Bogus) {
+                    txtStatus->setText(QStringLiteral("%1 bogus points received").arg(rx.boguscount));
+                } else if (m.point == PointResult::Completed) {
+                    txtStatus->setText(QStringLiteral("%1 points received").arg(kWaveformLength));
+                    tmrGetting->stop();
+                    drawgraph();
+                    enablebuttons();
+                }
+                break;
+            case LineKind::Message:
+                lstMessages->insertItem(0, QString::fromLatin1(line));
+                lstMessages->setCurrentRow(0);
+                break;
+            case LineKind::Empty: break;
+            case LineKind::Overflow: reportfailure(6, "Overflow"); return;
+        }
+    } catch (const std::bad_alloc&) {
+        reportfailure(7, "Out of memory");
+        return;
+    }
+    capmessages();
+}
+
+void Form1::reportfailure(int code, const char* description) {
+    txtStatus->setText(QStringLiteral("Error: %1 %2 %3")
+                           .arg(code)
+                           .arg(QLatin1String(description), QLatin1String(kApplicationName)));
+}
+
+void Form1::capmessages() {
+    // Past the cap the older messages go, all at once; the newest stays at
+    // the top, selected, so the operator still sees it.
+    if (lstMessages->count() <= kMessageListCap) return;
+    while (lstMessages->count() > 1) delete lstMessages->takeItem(lstMessages->count() - 1);
+    lstMessages->setCurrentRow(0);
+}
+
+std::array<QPushButton*, 12> Form1::lockedbuttons() const {
+    return {cmdSend,  cmdStop,     cmdArm,      cmdGet,  cmdShoot, cmdStandby,
+            cmdLigar, cmdDesligar, cmdAddPoint, cmdSave, cmdLoad,  cmdReset};
+}
+
+void Form1::disablebuttons() {
+    for (QPushButton* b : lockedbuttons()) b->setEnabled(false);
+}
+
+void Form1::enablebuttons() {
+    for (QPushButton* b : lockedbuttons()) b->setEnabled(true);
+}
+
+bool Form1::sendcommand(const char* word) {
+    if (!MSComm1->isopen()) {
+        txtStatus->setText(QStringLiteral("Not connected!"));
+        return false;
+    }
+    if (!MSComm1->output(QByteArray(word) + '\r')) {
+        txtStatus->setText(MSComm1->errorstring());
+        return false;
+    }
+    return true;
+}
+
+void Form1::cmdArm_Click() { sendcommand("arm"); }
+void Form1::cmdAutoArmOn_Click() { sendcommand("auto_arm_on"); }
+void Form1::cmdAutoArmOff_Click() { sendcommand("auto_arm_off"); }
+void Form1::cmdShoot_Click() { sendcommand("shoot"); }
+void Form1::cmdStandby_Click() { sendcommand("standby"); }
+void Form1::cmdStop_Click() { sendcommand("stop"); }
+
+void Form1::cmdSend_Click() {
+    if (!sendcommand("load")) return;
+    disablebuttons();
+    if (MSComm1->output(uploadtext(waveform)))
+        txtStatus->setText(QStringLiteral("Sent %1 points").arg(kWaveformLength));
+    else
+        txtStatus->setText(MSComm1->errorstring());
+    enablebuttons();
+}
+
+void Form1::cmdGet_Click() {
+    if (!sendcommand("get")) return;
+    rx.getting = true;
+    rx.pointcount = 0;
+    rx.boguscount = 0;
+    disablebuttons();
+    tmrGetting->start();
+}
+
+void Form1::tmrGetting_Timer() {
+    // The read-back missed its deadline: the staged points are dropped and
+    // the table and graph stay as they were.
+    tmrGetting->stop();
+    rx.getting = false;
+    enablebuttons();
+    rx.pointcount = 0;
+    rx.boguscount = 0;
+    txtStatus->setText(QStringLiteral("Communication timeout"));
+}
+
+}  // namespace gaspuff

@@ -1,0 +1,127 @@
+#include "waveform/files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+#include "protocol/records.h"
+
+namespace gaspuff {
+namespace {
+
+// No entry needs a longer line, however it is padded with blanks.
+constexpr qsizetype kLongestLine = 256;
+
+bool isblank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+QByteArray waveformfiletext(const Waveform& waveform) { return waveformrecords(waveform, "\r\n"); }
+
+bool WaveformReader::fail(const QString& why) {
+    error_ = why;
+    return false;
+}
+
+bool WaveformReader::feed(QByteArrayView chunk) {
+    if (!error_.isEmpty()) return false;
+    for (char c : chunk) {
+        if (c == '\n' && afterreturn_) {
+            afterreturn_ = false;
+            continue;
+        }
+        afterreturn_ = c == '\r';
+        if (c == '\r' || c == '\n') {
+            if (!takeline()) return false;
+            continue;
+        }
+        if (line_.size() >= kLongestLine)
+            return fail(QStringLiteral("Line %1 of %2 is not a whole number").arg(lineno_ + 1).arg(name_));
+        line_.append(c);
+    }
+    return true;
+}
+
+bool WaveformReader::finish() {
+    if (!error_.isEmpty()) return false;
+    if (!line_.isEmpty()) return takeline();
+    return true;
+}
+
+bool WaveformReader::takeline() {
+    ++lineno_;
+    QByteArrayView text(line_);
+    while (!text.empty() && isblank(text.front())) text = text.sliced(1);
+    while (!text.empty() && isblank(text.back())) text.chop(1);
+    line_.clear();
+    if (text.empty()) {
+        if (firstblank_ == 0) firstblank_ = lineno_;
+        return true;
+    }
+    if (firstblank_ != 0)
+        return fail(QStringLiteral("Line %1 of %2 is empty").arg(firstblank_).arg(name_));
+
+    bool negative = false;
+    if (text.front() == '+' || text.front() == '-') {
+        negative = text.front() == '-';
+        text = text.sliced(1);
+    }
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return fail(QStringLiteral("Line %1 of %2 is not a whole number").arg(lineno_).arg(name_));
+    long value = 0;
+    for (char c : text) value = std::min(value * 10 + (c - '0'), 100000L);
+    if (negative) value = -value;
+    if (value < -32768 || value > 32767)
+        return fail(QStringLiteral("Line %1 of %2 is outside -32768..32767").arg(lineno_).arg(name_));
+    if (count_ == kWaveformLength)
+        return fail(QStringLiteral("%1 has more than %2 entries").arg(name_, QString::number(kWaveformLength)));
+    entries_[count_++] = static_cast<int16_t>(value);
+    return true;
+}
+
+bool isregularfile(const QString& name) {
+    if (name.isEmpty()) return false;
+    const QFileInfo info(name);
+    return info.exists() && info.isFile();
+}
+
+QString savewaveform(const QString& name, const Waveform& waveform) {
+    auto failure = [&](const QSaveFile& file) {
+        return QStringLiteral("Cannot save %1: %2").arg(name, file.errorString());
+    };
+    // Unbuffered, so that a short write (a full disk, a size limit) shows up
+    // here: a buffered QFileDevice can lose it and commit a truncated file.
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failure(file);
+    const QByteArray text = waveformfiletext(waveform);
+    for (qint64 done = 0; done < text.size();) {
+        const qint64 n = file.write(text.constData() + done, text.size() - done);
+        if (n <= 0) {
+            file.cancelWriting();
+            return failure(file);
+        }
+        done += n;
+    }
+    if (!file.commit()) return failure(file);
+    return {};
+}
+
+QString loadwaveform(const QString& name, Waveform& waveform) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot load %1: %2").arg(name, file.errorString());
+    WaveformReader reader(name);
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(chunk.data(), chunk.size());
+        if (n < 0) return QStringLiteral("Cannot load %1: %2").arg(name, file.errorString());
+        if (n == 0) break;
+        if (!reader.feed(QByteArrayView(chunk.constData(), n))) return reader.error();
+    }
+    if (!reader.finish()) return reader.error();
+    std::copy_n(reader.entries().begin(), reader.count(), waveform.begin());
+    return {};
+}
+
+}  // namespace gaspuff

@@ -1,0 +1,56 @@
+#pragma once
+// The waveform text file: one decimal entry per line, each ended by a
+// carriage return and a line feed, entry 0 first.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include "waveform/table.h"
+
+namespace gaspuff {
+
+// What Save writes: the 1000 entries, CR LF after each.
+QByteArray waveformfiletext(const Waveform& waveform);
+
+// Reads a waveform file fed in chunks of any size and checks it whole. Each
+// line holds one whole number in -32768..32767, blanks around it allowed; a
+// line may end in CR LF, LF or CR, the last line with nothing; empty lines at
+// the very end are ignored. At most 1000 entries. The first fault ends the
+// reading and is described with the file's name and, where it has one, the
+// line's number.
+class WaveformReader {
+public:
+    explicit WaveformReader(QString name) : name_(std::move(name)) {}
+    bool feed(QByteArrayView chunk);  // false once the file is known to be bad
+    bool finish();                    // at the end of the file; false if bad
+    const QString& error() const { return error_; }
+    int count() const { return count_; }
+    const Waveform& entries() const { return entries_; }
+
+private:
+    bool takeline();
+    bool fail(const QString& why);
+
+    QString name_;
+    QString error_;
+    QByteArray line_;
+    bool afterreturn_ = false;  // a line feed straight after a CR ends no line
+    int lineno_ = 0;
+    int firstblank_ = 0;  // the first of a run of empty lines, 0 for none
+    int count_ = 0;
+    Waveform entries_{};
+};
+
+// True for an existing regular file, hidden or not; a directory, a device or
+// a missing name is not one.
+bool isregularfile(const QString& name);
+
+// Writes the file through a temporary beside it, which replaces the file only
+// once complete. An empty text on success, else what went wrong.
+QString savewaveform(const QString& name, const Waveform& waveform);
+
+// Reads and checks the whole file first: waveform changes only if the file is
+// good, and then only its first count entries. An empty text on success.
+QString loadwaveform(const QString& name, Waveform& waveform);
+
+}  // namespace gaspuff

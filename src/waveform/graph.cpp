@@ -1,0 +1,60 @@
+#include "waveform/graph.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gaspuff {
+
+int scalegraphx(int x, double w) {
+    // The default rounding mode takes an exact half to the even neighbour.
+    return static_cast<int>(std::nearbyint((w - 1) * (x / 1000.0)));
+}
+
+int scalegraphy(int y, double h) {
+    return static_cast<int>(std::nearbyint((h - 1) - (h - 1) * (y / 100.0)));
+}
+
+void drawgraph(const Waveform& waveform, GraphSurface& surface) {
+    const double w = surface.scalewidth();
+    const double h = surface.scaleheight();
+    surface.cls();
+    for (int p = 0; p <= 100; p += 25) {
+        const int y = scalegraphy(p, h);
+        surface.gridline(0, y, static_cast<int>(w), y);
+    }
+    for (int t = 0; t <= 1000; t += 100) {
+        const int x = scalegraphx(t, w);
+        surface.gridline(x, 0, x, static_cast<int>(h));
+    }
+
+    // A dot touches the surface only when its centre lies within the dot's
+    // reach of the interior. Values loaded from a file may lie anywhere in
+    // the 16-bit range; only the levels that map near the interior are
+    // visited, so a column from -32768 to 32767 costs no more than one from
+    // 0 to 100.
+    const int reach = kDotRadius + 1;
+    const int ytop = -reach;
+    const int ybottom = static_cast<int>(h) - 1 + reach;
+    const double perlevel = h > 1 ? (h - 1) / 100.0 : 1.0;
+    const int jhigh = static_cast<int>(std::ceil(100 + (reach + 1) / perlevel));
+    const int jlow = static_cast<int>(std::floor(-(reach + 1) / perlevel));
+    auto visible = [&](int y) { return y >= ytop && y <= ybottom; };
+
+    for (int i = 0; i < kWaveformLength; ++i) {
+        const int x = scalegraphx(i, w);
+        const int v = waveform[i];
+        if (i >= 2 && v != waveform[i - 1]) {
+            const int lo = std::max(std::min<int>(v, waveform[i - 1]), jlow);
+            const int hi = std::min(std::max<int>(v, waveform[i - 1]), jhigh);
+            for (int j = lo; j <= hi; ++j) {
+                const int y = scalegraphy(j, h);
+                if (visible(y)) surface.dot(x, y);
+            }
+        }
+        const int y = scalegraphy(v, h);
+        if (visible(y)) surface.dot(x, y);
+    }
+    surface.done();
+}
+
+}  // namespace gaspuff

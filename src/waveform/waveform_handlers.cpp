@@ -1,0 +1,76 @@
+// The window's side of the waveform: point entry, Reset, the graph and files.
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "app/form1.h"
+#include "protocol/number.h"
+#include "waveform/files.h"
+#include "waveform/graph.h"
+#include "waveform/wavegraph.h"
+
+namespace gaspuff {
+namespace {
+
+// A whole number from a text box, within lo..hi; nothing for any other text.
+std::optional<int16_t> readnumber(const QLineEdit* box, int lo, int hi) {
+    const QByteArray text = box->text().toUtf8();
+    const Number n = tonumber(std::string_view(text.constData(), text.size()));
+    if (n.status != NumberStatus::Ok || n.value < lo || n.value > hi) return std::nullopt;
+    return n.value;
+}
+
+}  // namespace
+
+void Form1::drawgraph() {
+    gaspuff::drawgraph(waveform, wavegraph->surface());
+    wavegraph->update();
+}
+
+int Form1::scalegraphx(int x) const { return gaspuff::scalegraphx(x, wavegraph->image().width()); }
+int Form1::scalegraphy(int y) const { return gaspuff::scalegraphy(y, wavegraph->image().height()); }
+
+void Form1::cmdAddPoint_Click() {
+    const auto a = readnumber(amptxt, 0, kMaxAmplitude);
+    if (!a) {
+        messagebox(QStringLiteral("Amplitude must be between 0% and 100%"));
+        return;
+    }
+    const auto t = readnumber(timepttxt, 0, kMaxTime);
+    if (!t) {
+        messagebox(QStringLiteral("Time must be between 0ms and 999ms"));
+        return;
+    }
+    addpoint(waveform, *t, *a);
+    drawgraph();
+}
+
+void Form1::cmdReset_Click() {
+    rxbuffer.clear();
+    waveform.fill(0);
+    drawgraph();
+    rx.restart();
+    lstMessages->clear();
+    txtStatus->clear();
+}
+
+void Form1::cmdSave_Click() {
+    const QString name = filenametext->text();
+    const QString error = savewaveform(name, waveform);
+    txtStatus->setText(error.isEmpty() ? QStringLiteral("Waveform saved to ") + name : error);
+}
+
+void Form1::cmdLoad_Click() {
+    const QString name = filenametext->text();
+    if (!isregularfile(name)) {
+        txtStatus->setText(QStringLiteral("File %1 does not exist").arg(name));
+        return;
+    }
+    if (const QString error = loadwaveform(name, waveform); !error.isEmpty()) {
+        txtStatus->setText(error);
+        return;
+    }
+    drawgraph();
+    txtStatus->setText(QStringLiteral("Waveform loaded from ") + name);
+}
+
+}  // namespace gaspuff

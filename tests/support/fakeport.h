@@ -1,0 +1,53 @@
+#pragma once
+// A serial port for tests: records what is written, lets the test decide how
+// opening ends, feed received bytes and pull the cable.
+#include <QByteArrayList>
+
+#include "link/serialport.h"
+
+namespace gaspuff::test {
+
+class FakePort : public SerialPort {
+public:
+    OpenResult nextopen = Opened;
+    QByteArrayList writes;
+    int opens = 0;
+    int closes = 0;
+    bool refusewrites = false;
+
+    OpenResult open() override {
+        ++opens;
+        if (nextopen == Opened) open_ = true;
+        return nextopen;
+    }
+    void close() override {
+        ++closes;
+        open_ = false;
+    }
+    bool isopen() const override { return open_; }
+    bool output(const QByteArray& text) override {
+        if (!open_ || refusewrites) return false;
+        writes.append(text);
+        return true;
+    }
+    QByteArray input() override { return std::exchange(waiting_, {}); }
+    QString errorstring() const override { return QStringLiteral("Write refused by the device"); }
+
+    // Bytes arrive: the receive notification fires at once, as it would from
+    // the event loop.
+    void feed(const QByteArray& bytes) {
+        waiting_ += bytes;
+        emit received();
+    }
+    void pullcable() {
+        open_ = false;
+        emit linklost();
+    }
+    QByteArray written() const { return writes.join(); }
+
+private:
+    bool open_ = false;
+    QByteArray waiting_;
+};
+
+}  // namespace gaspuff::test
