@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace gaspuff {
 
@@ -38,7 +39,15 @@ void drawgraph(const Waveform& waveform, GraphSurface& surface) {
     const double perlevel = h > 1 ? (h - 1) / 100.0 : 1.0;
     const int jhigh = static_cast<int>(std::ceil(100 + (reach + 1) / perlevel));
     const int jlow = static_cast<int>(std::floor(-(reach + 1) / perlevel));
-    auto visible = [&](int y) { return y >= ytop && y <= ybottom; };
+    // The y of every level that can show, worked out once: the worst table
+    // asks for some 100,000 of them.
+    std::vector<int> ylevel;
+    for (int j = jlow; j <= jhigh; ++j) ylevel.push_back(scalegraphy(j, h));
+    auto dot = [&](int x, int j) {
+        if (j < jlow || j > jhigh) return;
+        const int y = ylevel[j - jlow];
+        if (y >= ytop && y <= ybottom) surface.dot(x, y);
+    };
 
     for (int i = 0; i < kWaveformLength; ++i) {
         const int x = scalegraphx(i, w);
@@ -46,13 +55,9 @@ void drawgraph(const Waveform& waveform, GraphSurface& surface) {
         if (i >= 2 && v != waveform[i - 1]) {
             const int lo = std::max(std::min<int>(v, waveform[i - 1]), jlow);
             const int hi = std::min(std::max<int>(v, waveform[i - 1]), jhigh);
-            for (int j = lo; j <= hi; ++j) {
-                const int y = scalegraphy(j, h);
-                if (visible(y)) surface.dot(x, y);
-            }
+            for (int j = lo; j <= hi; ++j) dot(x, j);
         }
-        const int y = scalegraphy(v, h);
-        if (visible(y)) surface.dot(x, y);
+        dot(x, v);
     }
     surface.done();
 }

@@ -2,7 +2,9 @@
 // Drawing surfaces for the waveform graph, both backed by an image.
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QPoint>
+#include <memory>
 #include <vector>
 
 #include "waveform/graph.h"
@@ -29,12 +31,13 @@ private:
 };
 
 // Paints the same pixels as PainterSurface, fast: a dot only marks its
-// centre, and done() stamps the dot's shape once on every distinct centre.
-// The worst table (alternating 0 and 100) hands over some 100,000 dots but
-// has at most one per pixel column and level.
+// centre, and done() stamps the dot's shape, row by row, once on every
+// distinct centre. The worst table (alternating 0 and 100) hands over some
+// 100,000 dots but has at most one distinct centre per pixel column and level.
 class ImageSurface : public GraphSurface {
 public:
     explicit ImageSurface(QSize interior);
+    ~ImageSurface() override;
     double scalewidth() const override { return image_.width(); }
     double scaleheight() const override { return image_.height(); }
     void cls() override;
@@ -46,9 +49,10 @@ public:
 private:
     static constexpr int kMargin = kDotRadius + 1;  // how far a dot reaches
     QImage image_;
-    int stride_;                    // width of the centre mask
-    std::vector<uint8_t> centres_;  // interior plus margin, 1 = a dot's centre
-    std::vector<uint8_t> cover_;    // interior, 1 = painted red
+    std::unique_ptr<QPainter> grid_;  // open from the first grid line to done()
+    int stride_;                      // width of the centre mask
+    std::vector<uint8_t> marked_;     // interior plus margin, 1 = a dot's centre
+    std::vector<QPoint> centres_;     // the marked centres, each once
 };
 
 // The pixels a dot centred on (0, 0) paints, as QPainter draws it.
