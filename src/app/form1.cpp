@@ -27,8 +27,10 @@ QRect twips(int left, int top, int width, int height) {
 
 QFont basefont(qreal points, bool bold) {
     QFont f;
+    // The design's face where it exists, else one of the same metrics.
     f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(points);
     f.setBold(bold);
@@ -72,16 +74,19 @@ void Form1::buildcontrols() {
     setFixedSize(px(9945), px(8085));
     setFont(basefont(8.25, false));
 
-    auto label = [this](const char* name, const char* caption, QRect g, int style) {
+    auto label = [this](const char* name, const char* caption, QRect g, int style,
+                        qreal points = 8.25) {
         auto* l = place(new QLabel(QString::fromUtf8(caption), this), name, g);
-        if (style & Bold) l->setFont(basefont(8.25, true));
+        if (style & Bold || points != 8.25) l->setFont(basefont(points, style & Bold));
         if (style & Centred) l->setAlignment(Qt::AlignCenter);
         else l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setProperty(kAutoSize, bool(style & AutoSize));
+        if (style & AutoSize) l->resize(l->sizeHint());
         return l;
     };
     auto button = [this](const char* name, const char* caption, QRect g) {
-        return place(new QPushButton(QString::fromUtf8(caption), this), name, g);
+        // Captions too wide for their button wrap, as the design expects.
+        return place(new WrapButton(QString::fromUtf8(caption), this), name, g);
     };
     auto textbox = [this](const char* name, const char* text, QRect g) {
         return place(new QLineEdit(QString::fromUtf8(text), this), name, g);
@@ -114,15 +119,12 @@ void Form1::buildcontrols() {
     // Controller status group.
     Label11 = label("Label11", "Uptime", twips(4080, 120, 600, 195), Bold | AutoSize);
     shpUptime = shape("shpUptime", lightyellow, twips(4080, 360, 1935, 495));
-    lblUptime = label("lblUptime", "-", twips(4980, 480, 135, 300), Centred | AutoSize);
-    lblUptime->setFont(basefont(12, true));
+    lblUptime = label("lblUptime", "-", twips(4980, 480, 135, 300), Bold | Centred | AutoSize, 12);
     Label3 = label("Label3", "Auto arm", twips(6840, 120, 765, 195), Bold | AutoSize);
     shpAutoArm = shape("shpAutoArm", lightyellow, twips(6840, 360, 735, 495));
-    lblAutoArm = label("lblAutoArm", "-", twips(6840, 480, 735, 300), Centred);
-    lblAutoArm->setFont(basefont(12, true));
+    lblAutoArm = label("lblAutoArm", "-", twips(6840, 480, 735, 300), Bold | Centred, 12);
     shpState = shape("shpState", white, twips(3600, 1200, 2055, 975));
-    lblState = label("lblState", "state", twips(3600, 1440, 2055, 495), Centred);
-    lblState->setFont(basefont(18, false));
+    lblState = label("lblState", "state", twips(3600, 1440, 2055, 495), Centred, 18);
     cmdAutoArmOn = button("cmdAutoArmOn", "Auto arm on", twips(6120, 1440, 855, 615));
     cmdAutoArmOff = button("cmdAutoArmOff", "Auto arm off", twips(7080, 1440, 855, 615));
 
@@ -131,7 +133,7 @@ void Form1::buildcontrols() {
         QPushButton* b = button(name, caption, twips(8280, top, 1335, 735));
         b->setFont(basefont(9.75, true));
         b->setStyleSheet(
-            QStringLiteral("QPushButton { background-color: %1; border: 1px solid black; }"
+            QStringLiteral("QPushButton { background-color: %1; border: 1px solid black; padding: 0px; }"
                            "QPushButton:pressed { border: 2px solid black; }"
                            "QPushButton:focus { border: 2px dotted black; }"
                            "QPushButton:disabled { color: rgb(96, 96, 96); }")
@@ -150,8 +152,7 @@ void Form1::buildcontrols() {
     amptxt = textbox("amptxt", "0", twips(240, 2280, 1335, 285));
     timeptlabel = label("timeptlabel", "Time (0-1000 ms)", twips(240, 2760, 1575, 255), Bold);
     timepttxt = textbox("timepttxt", "10", twips(240, 3000, 1335, 285));
-    cmdAddPoint = place(new WrapButton(QStringLiteral("Add point to waveform"), this),
-                        "cmdAddPoint", twips(600, 3600, 855, 975));
+    cmdAddPoint = button("cmdAddPoint", "Add point to waveform", twips(600, 3600, 855, 975));
 
     // Graph.
     Label10 = label("Label10", "Waveform", twips(2280, 2280, 870, 195), Bold | AutoSize);
