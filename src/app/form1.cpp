@@ -77,6 +77,8 @@ void Form1::buildcontrols() {
     auto label = [this](const char* name, const char* caption, QRect g, int style,
                         qreal points = 8.25) {
         auto* l = place(new QLabel(QString::fromUtf8(caption), this), name, g);
+        // Captions show text as received, never as markup.
+        l->setTextFormat(Qt::PlainText);
         if (style & Bold || points != 8.25) l->setFont(basefont(points, style & Bold));
         if (style & Centred) l->setAlignment(Qt::AlignCenter);
         else l->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -94,6 +94,14 @@ TEST_F(Protocol, StatusLineCaptionsAndColours) {
     EXPECT_EQ(form.lstMessages->count(), 0);
 }
 
+TEST_F(Protocol, ReceivedTextIsShownAsTextNeverAsMarkup) {
+    form.parseline("<b>armed</b>|<i>1</i>|<img src=x>");
+    for (QLabel* l : {form.lblState, form.lblUptime, form.lblAutoArm}) {
+        EXPECT_EQ(l->textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(form.lblState->text(), "<b>armed</b>");
+}
+
 TEST_F(Protocol, MessagesGoOnTopSelectedAndTheNewestSurvivesTheCap) {
     form.parseline("ok|1");
     form.parseline("42");
