@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <utility>
 
 #include "protocol/records.h"
 
@@ -51,10 +52,11 @@ bool WaveformReader::finish() {
 
 bool WaveformReader::takeline() {
     ++lineno_;
-    QByteArrayView text(line_);
+    // Take the line out of the buffer: the view must not outlive its text.
+    const QByteArray line = std::exchange(line_, QByteArray());
+    QByteArrayView text(line);
     while (!text.empty() && isblank(text.front())) text = text.sliced(1);
     while (!text.empty() && isblank(text.back())) text.chop(1);
-    line_.clear();
     if (text.empty()) {
         if (firstblank_ == 0) firstblank_ = lineno_;
         return true;
