@@ -105,8 +105,9 @@ SerialPort::OpenResult QtSerialPort::checkdevice(const QString& device) {
     const QByteArray native = QFile::encodeName(device);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        return errno == ENOENT ? NoSuchPort : OpenFailed;
+        const int e = errno;
+        error_ = QString::fromLocal8Bit(std::strerror(e));
+        return e == ENOENT || e == ENOTDIR ? NoSuchPort : OpenFailed;
     }
     if (!S_ISCHR(st.st_mode)) {
         error_ = tr("%1 is not a serial device").arg(device);
