@@ -1,173 +1,149 @@
-// The gaspuff-sim program itself: its terminal, its link, its signals and
-// the far end as any program on the line sees it.
+// The gaspuff-sim program itself: its command line, its link, its signals and
+// its terminal as any program on the line sees it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
+#include <unistd.h>
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include "controller.h"
+#include "options.h"
 #include "rawpty.h"
 #include "simprocess.h"
-#include "waveform/files.h"
 
 using namespace gaspuff;
+using namespace gaspuff::sim;
 
 namespace {
 
 class SimProgram : public ::testing::Test {
   protected:
     test::PortsFolder ports;
-    QTemporaryDir scratch;
-
     QString com(int n) const { return ports.path() + QStringLiteral("/com%1").arg(n); }
     static QString pointsat(const QString& link) { return QFileInfo(link).symLinkTarget(); }
-    static bool ischardevice(const QString& path) {
-        struct stat st {};
-        return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
-    }
-    static QByteArray records(const Waveform& w) {
-        QByteArray text;
-        for (int16_t v : w) text += QByteArray::number(v) + '\r';
-        return text;
-    }
 };
-
-using SimLine = SimProgram;
 
 }  // namespace
 
-TEST_F(SimProgram, LinksItsTerminalAsComNAndTakesTheLinkAwayOnEachEndingSignal) {
+TEST(SimOptions, EachOptionSetsItsValueGivenSeparatelyOrAfterAnEqualsSign) {
+    const auto fields = [](const SimOptions& o) {
+        const Faults& f = o.controller.faults;
+        return std::tuple(o.port, o.link, o.fast, o.controller.lineend, o.controller.statusms,
+                          f.silent, f.points, f.bogus, f.stallms, f.noise, o.unplugafter,
+                          o.tablefile, o.dumpfile);
+    };
+    // Each value given both ways; numbers at the ends of their ranges.
+    const std::pair<QStringList, void (*)(SimOptions&)> cases[] = {
+        {{"--port=16", "--no-link", "--fast", "--crlf", "--status-ms", "10"},
+         [](SimOptions& o) {
+             o.port = 16, o.link = false, o.fast = true;
+             o.controller.lineend = "\r\n", o.controller.statusms = 10;
+         }},
+        {{"--silent", "--short", "0", "--bogus=1000", "--stall-ms", "2500", "--noise"},
+         [](SimOptions& o) {
+             o.controller.faults = Faults{true, 0, 1000, 2500, true};
+         }},
+        {{"--port", "1", "--short=1000", "--status-ms=600000", "--unplug-after", "0.2"},
+         [](SimOptions& o) { o.port = 1, o.controller.statusms = 600000, o.unplugafter = 0.2; }},
+        {{"--unplug-after=1.5", "--table", "a", "--dump=b"},
+         [](SimOptions& o) { o.unplugafter = 1.5, o.tablefile = "a", o.dumpfile = "b"; }},
+    };
+    for (const auto& [args, set] : cases) {
+        SimOptions want;
+        set(want);
+        const ParsedOptions p = parseoptions(args);
+        ASSERT_EQ(p.kind, ParsedOptions::Kind::Run) << p.error.toStdString();
+        EXPECT_EQ(fields(p.options), fields(want)) << args.join(' ').toStdString();
+    }
+}
+
+TEST(SimOptions, BadCommandLinesAreRefusedWithTheReasonAndHelpIsAsked) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--speed"}, "unknown option --speed"},
+        {{"-x"}, "unknown option -x"},
+        {{"fast"}, "unexpected argument \"fast\""},
+        {{"--port"}, "--port needs a value"},
+        {{"--port", "17"}, "--port takes a port number from 1 to 16, not \"17\""},
+        {{"--short", "1001"}, "--short takes a number of points from 0 to 1000"},
+        {{"--status-ms", "5"}, "--status-ms takes milliseconds from 10 to 600000"},
+        {{"--unplug-after", "0"}, "--unplug-after takes seconds"},
+        {{"--dump="}, "--dump needs a file name"},
+        {{"--fast=yes"}, "--fast takes no value"},
+        {{"--help", "--bogus"}, "--bogus needs a value"},
+    };
+    for (const auto& [args, why] : cases) {
+        const ParsedOptions p = parseoptions(args);
+        EXPECT_EQ(p.kind, ParsedOptions::Kind::Bad) << args.join(' ').toStdString();
+        EXPECT_TRUE(p.error.contains(QLatin1String(why)))
+            << args.join(' ').toStdString() << ": " << p.error.toStdString();
+    }
+    for (const QStringList& args : {QStringList{"--help"}, {"-h"}, {"--fast", "--help"}})
+        EXPECT_EQ(parseoptions(args).kind, ParsedOptions::Kind::Help) << args[0].toStdString();
+}
+
+TEST_F(SimProgram, LinksItsTerminalAsComNAndTakesItsOwnLinkAwayOnEachEndingSignal) {
+    ports.link(7, com(9));  // dangling, left by a simulator killed outright
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         test::SimProcess sim({"--port", "7", "--fast"});
-        ASSERT_TRUE(sim.ready()) << sim.errors().toStdString();
-        EXPECT_TRUE(sim.slavepath().startsWith("/dev/pts/")) << sim.slavepath().toStdString();
-        EXPECT_TRUE(ischardevice(sim.slavepath()));
+        ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
         EXPECT_EQ(pointsat(com(7)), sim.slavepath());
         EXPECT_TRUE(sim.endwith(sig)) << sig;
-        EXPECT_TRUE(sim.exitednormally()) << sig;
         EXPECT_EQ(sim.exitcode(), 0) << sig;
         EXPECT_FALSE(QFileInfo(com(7)).isSymLink()) << sig;
     }
+    test::SimProcess sim({"--port", "7", "--fast"});
+    ports.link(7, "/dev/null");  // someone else's link in its place stays
+    EXPECT_TRUE(sim.endwith(SIGTERM));
+    EXPECT_EQ(pointsat(com(7)), "/dev/null");
 }
 
-TEST_F(SimProgram, RefusesWhenTheNameLinksToSomethingThatExists) {
+TEST_F(SimProgram, RefusesToStartOnABadCommandLineATakenNameOrAnUnreadableTable) {
     ports.link(10, "/dev/null");
-    const test::SimRun run = test::runsim({"--fast"});
-    EXPECT_EQ(run.exitcode, 1);
-    EXPECT_TRUE(run.err.contains(com(10))) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("/dev/null")) << run.err.toStdString();
-    EXPECT_TRUE(run.out.isEmpty());
+    QDir().mkpath(com(11));
+    const std::tuple<QStringList, int, QString> cases[] = {
+        {{"--short", "lots"}, 2, "gaspuff-sim: --short takes"},
+        {{"--frobnicate"}, 2, "--help"},
+        {{"--fast"}, 1, com(10) + " already links to /dev/null"},
+        {{"--port", "11"}, 1, com(11) + " exists and is not a link"},
+        {{"--no-link", "--table", com(12)}, 1, com(12)},
+    };
+    for (const auto& [args, status, why] : cases) {
+        test::SimProcess sim(args);
+        EXPECT_TRUE(sim.waitended());
+        EXPECT_TRUE(sim.slavepath().isEmpty()) << sim.slavepath().toStdString();
+        EXPECT_EQ(sim.exitcode(), status) << args.join(' ').toStdString();
+        EXPECT_TRUE(sim.errors().contains(why)) << sim.errors().toStdString();
+    }
     EXPECT_EQ(pointsat(com(10)), "/dev/null");
+    EXPECT_TRUE(QFileInfo(com(11)).isDir());
 }
 
-TEST_F(SimProgram, ReplacesADanglingLinkAndSaysSo) {
-    ports.link(10, scratch.filePath("gone"));
-    test::SimProcess sim({"--fast"});
-    ASSERT_TRUE(sim.ready()) << sim.errors().toStdString();
-    EXPECT_EQ(pointsat(com(10)), sim.slavepath());
-    EXPECT_TRUE(sim.errors().contains("replaced the dangling link")) << sim.errors().toStdString();
-}
-
-TEST_F(SimProgram, WithoutALinkItOnlyPrintsThePath) {
-    test::SimProcess sim({"--no-link", "--fast"});
-    ASSERT_TRUE(sim.ready());
-    EXPECT_TRUE(ischardevice(sim.slavepath()));
-    EXPECT_FALSE(QFileInfo(com(10)).isSymLink());
-}
-
-TEST_F(SimProgram, AnUnreadableTableFileEndsWithStatusOne) {
-    const test::SimRun run = test::runsim({"--no-link", "--table", scratch.filePath("none.txt")});
-    EXPECT_EQ(run.exitcode, 1);
-    EXPECT_TRUE(run.err.contains("none.txt")) << run.err.toStdString();
-}
-
-TEST_F(SimLine, OpeningTheTerminalBringsTheStatusAndARawLineAnswersGet) {
+TEST_F(SimProgram, WhatIsSaidToNobodyIsLostAndALeftoverExclusiveUseIsLifted) {
     test::SimProcess sim({"--no-link", "--fast", "--status-ms", "600000"});
-    ASSERT_TRUE(sim.ready());
-    test::LineEnd line(sim.slavepath());
-    ASSERT_TRUE(line.ok());
-    EXPECT_EQ(line.readlines(1, 2000), "stop|0|off\r");
-    line.write("get\r");
-    const QByteArray expected = "stop|0|off\r" + records(sim::demotable());
-    EXPECT_EQ(line.readlines(1 + kWaveformLength, 2000), expected);
-}
-
-TEST_F(SimLine, StartsFromATableFileAndWritesEachLoadedTableOut) {
-    Waveform start{};
-    for (int i = 0; i < kWaveformLength; ++i) start[i] = static_cast<int16_t>(i % 100);
-    const QString in = scratch.filePath("in.txt");
-    const QString out = scratch.filePath("out.txt");
-    ASSERT_TRUE(savewaveform(in, start).isEmpty());
-    test::SimProcess sim({"--no-link", "--fast", "--silent", "--table", in, "--dump", out});
-    ASSERT_TRUE(sim.ready()) << sim.errors().toStdString();
-    test::LineEnd line(sim.slavepath());
-    line.write("get\r");
-    EXPECT_EQ(line.readlines(kWaveformLength, 2000), records(start));
-
-    Waveform sent{};
-    for (int i = 0; i < kWaveformLength; ++i) sent[i] = static_cast<int16_t>(1000 - i);
-    line.write("load\r" + records(sent));
-    const QByteArray loaded = records(start) + "loaded 1000 values\r";
-    EXPECT_EQ(line.readlines(kWaveformLength + 1, 2000), loaded);
-    Waveform dumped{};
-    EXPECT_TRUE(QTest::qWaitFor([&] { return loadwaveform(out, dumped).isEmpty(); }, 2000));
-    EXPECT_EQ(dumped, sent);
-}
-
-TEST_F(SimLine, WhatIsSaidWhileNoProgramHasTheTerminalOpenIsLost) {
-    test::SimProcess sim({"--no-link", "--fast", "--status-ms", "20"});
-    ASSERT_TRUE(sim.ready());
-    {
-        test::LineEnd first(sim.slavepath());
-        EXPECT_TRUE(first.readlines(1, 2000).startsWith("stop|0|off\r"));
-    }
-    QTest::qWait(200);  // some ten status lines go out to nobody meanwhile
-    test::LineEnd second(sim.slavepath());
-    // Only what came after the opening, never a backlog: the status line the
-    // opening brings and perhaps a tick.
-    EXPECT_LT(second.readnow().count('\r'), 4);
-    EXPECT_TRUE(second.readlines(5, 2000).endsWith("stop|0|off\r"));
-}
-
-TEST_F(SimLine, ExclusiveUseTakenByAProgramEndsWhenItCloses) {
-    test::SimProcess sim({"--no-link", "--fast", "--silent"});
-    ASSERT_TRUE(sim.ready());
-    {
-        test::LineEnd first(sim.slavepath());
-        ASSERT_EQ(::ioctl(first.fd(), TIOCEXCL), 0);
-    }
-    // Opening fails while the exclusive use lasts, unless by root.
-    std::unique_ptr<test::LineEnd> second;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            second = std::make_unique<test::LineEnd>(sim.slavepath());
-            return second->ok();
-        },
-        2000));
+    const QByteArray path = QFile::encodeName(sim.slavepath());
+    const auto open = [&] { return ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK); };
+    // A program takes the line for itself, asks for the table and is gone.
+    int fd = open();
+    ASSERT_EQ(::ioctl(fd, TIOCEXCL), 0);
+    ASSERT_EQ(::write(fd, "get\r", 4), 4);
+    ::close(fd);
+    QTest::qWait(200);  // the answer goes out to nobody meanwhile
+    // The next program can open the line (unless root, only once the
+    // exclusive use is lifted) and hears only what comes after.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (fd = open()) >= 0; }, 2000));
     int exclusive = 1;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return ::ioctl(second->fd(), TIOCGEXCL, &exclusive) == 0 && exclusive == 0; }, 2000));
-}
-
-TEST_F(SimLine, UnplugHangsUpTheLineTakesTheLinkAwayAndEnds) {
-    test::SimProcess sim({"--fast", "--silent", "--unplug-after", "0.2"});
-    ASSERT_TRUE(sim.ready());
-    test::LineEnd line(com(10));
-    ASSERT_TRUE(line.ok());
-    EXPECT_TRUE(sim.waitended(3000));
-    EXPECT_EQ(sim.exitcode(), 0);
-    EXPECT_TRUE(sim.errors().contains("unplugged")) << sim.errors().toStdString();
-    EXPECT_FALSE(QFileInfo(com(10)).isSymLink());
-    pollfd p{line.fd(), POLLIN, 0};
-    ASSERT_EQ(::poll(&p, 1, 1000), 1);
-    EXPECT_TRUE(p.revents & POLLHUP);
-    termios t{};
-    EXPECT_NE(::tcgetattr(line.fd(), &t), 0);  // the device is gone for this program
+    EXPECT_TRUE(::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    ASSERT_EQ(::write(fd, "foo\r", 4), 4);
+    QByteArray got;
+    char buf[4096];
+    const auto heard = [&] {
+        got.append(buf, std::max<ssize_t>(::read(fd, buf, sizeof buf), 0));
+        return got.endsWith("foo\r");
+    };
+    EXPECT_TRUE(QTest::qWaitFor(heard, 2000));
+    ::close(fd);
+    EXPECT_EQ(got, "stop|0|off\runknown command: foo\r");
 }
