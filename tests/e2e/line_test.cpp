@@ -11,30 +11,13 @@
 
 #include "app/form1.h"
 #include "app/shape.h"
-#include "rawpty.h"
+#include "panelontheline.h"
 
 using namespace gaspuff;
 
 namespace {
 
-class OverTheLine : public ::testing::Test {
-protected:
-    test::PortsFolder ports;
-    test::RawPty pty;
-    std::unique_ptr<Form1> form;
-
-    void SetUp() override {
-        ASSERT_TRUE(pty.ok());
-        ports.link(10, pty.slavepath());
-        form = std::make_unique<Form1>();
-        form->cmdLigar->click();
-        ASSERT_EQ(form->txtStatus->text(), "Port 10 open successfully");
-    }
-    QString status() const { return form->txtStatus->text(); }
-    bool waitfor(const std::function<bool()>& condition, int ms = 2000) {
-        return QTest::qWaitFor(condition, ms);
-    }
-};
+using OverTheLine = test::PanelOnTheLine;
 
 }  // namespace
 

@@ -15,7 +15,7 @@
 
 #include "app/form1.h"
 #include "app/shape.h"
-#include "rawpty.h"
+#include "panelontheline.h"
 
 using namespace gaspuff;
 
@@ -27,20 +27,8 @@ double processcpuseconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-class Unplug : public ::testing::Test {
+class Unplug : public test::PanelOnTheLine {
   protected:
-    test::PortsFolder ports;
-    test::RawPty pty;
-    std::unique_ptr<Form1> form;
-
-    void SetUp() override {
-        ASSERT_TRUE(pty.ok());
-        ports.link(10, pty.slavepath());
-        form = std::make_unique<Form1>();
-        form->cmdLigar->click();
-        ASSERT_EQ(status(), "Port 10 open successfully");
-    }
-    QString status() const { return form->txtStatus->text(); }
 
     // Runs the event loop for ms of real time, blocking in it between events
     // as the panel does, and returns the share of one core this process used
