@@ -3,7 +3,7 @@
 
 #include <QTemporaryDir>
 
-#include "protocol/records.h"
+#include "waveform/records.h"
 #include "waveform/files.h"
 
 using namespace gaspuff;

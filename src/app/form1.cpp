@@ -14,7 +14,7 @@
 #include "app/shape.h"
 #include "app/wrapbutton.h"
 #include "link/qtserialport.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 namespace gaspuff {
 namespace {
@@ -239,7 +239,7 @@ void Form1::Form_Load() {
     lblPortSetting->setText(MSComm1->settings());
     rxbuffer.clear();
     drawgraph();
-    rx.restart();
+    rx.end();
     cmbSerialPort->setCurrentIndex(9);
 }
 

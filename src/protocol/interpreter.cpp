@@ -4,15 +4,6 @@
 
 namespace gaspuff {
 
-std::optional<QColor> statecolour(const QByteArray& state) {
-    if (state == "stop") return QColor(0, 255, 0);
-    if (state == "standby") return QColor(255, 255, 0);
-    if (state == "armed") return QColor(255, 0, 0);
-    if (state == "load") return QColor(255, 165, 0);
-    if (state == "generate") return QColor(0, 0, 255);
-    return std::nullopt;
-}
-
 LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& waveform) {
     LineMeaning m;
     const qsizetype first = line.indexOf('|');
@@ -22,7 +13,6 @@ LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& wavef
         m.state = line.left(first);
         m.uptime = line.mid(first + 1, last - first - 1);
         m.autoarm = line.mid(last + 1);
-        m.statecolour = statecolour(m.state);
         return m;
     }
 
@@ -42,7 +32,7 @@ LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& wavef
             rx.staging[rx.pointcount] = n.value;
             if (++rx.pointcount == kWaveformLength) {
                 waveform = rx.staging;
-                rx.restart();
+                rx.end();
                 m.point = PointResult::Completed;
             } else {
                 m.point = PointResult::Stored;

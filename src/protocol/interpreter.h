@@ -1,9 +1,7 @@
 #pragma once
 // What a line from the controller means, decided without any widget.
 #include <QByteArray>
-#include <QColor>
 #include <cstdint>
-#include <optional>
 
 #include "waveform/table.h"
 
@@ -18,7 +16,14 @@ struct Reception {
     int16_t boguscount = 0;  // points rejected for lying outside 0..100
     Waveform staging{};
 
-    void restart() {
+    // A read-back begins: points count from the first entry again.
+    void start() {
+        getting = true;
+        pointcount = 0;
+        boguscount = 0;
+    }
+    // A read-back ends (completed, past its deadline, link lost) or never ran.
+    void end() {
         getting = false;
         pointcount = 0;
         boguscount = 0;
@@ -32,18 +37,14 @@ struct LineMeaning {
     LineKind kind = LineKind::Empty;
     // Status line: the three fields exactly as received.
     QByteArray state, uptime, autoarm;
-    std::optional<QColor> statecolour;  // set for the five known state words
     // Point line.
     PointResult point = PointResult::Stored;
 };
 
-// The fill colour of the state indicator for a state word, compared exactly.
-std::optional<QColor> statecolour(const QByteArray& state);
-
 // Interprets one line: a status line (at least two bars), a point line
 // (numeric text while getting), a message (any other non-empty text) or an
 // empty line. A point line updates rx; the 1000th accepted point copies the
-// staging table into waveform and ends the read-back (counters back to 0). A point outside the
+// staging table into waveform and ends the read-back. A point outside the
 // signed 16-bit range is an Overflow and changes nothing.
 LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& waveform);
 

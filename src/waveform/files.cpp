@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "protocol/records.h"
+#include "waveform/records.h"
 
 namespace gaspuff {
 namespace {

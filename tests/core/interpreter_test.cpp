@@ -10,11 +10,7 @@ struct Interpreter {
     Reception rx;
     Waveform waveform{};
     LineMeaning operator()(const QByteArray& line) { return interpretline(line, rx, waveform); }
-    void startreadback() {
-        rx.getting = true;
-        rx.pointcount = 0;
-        rx.boguscount = 0;
-    }
+    void startreadback() { rx.start(); }
 };
 
 }  // namespace
@@ -26,33 +22,17 @@ TEST(StatusLines, SplitAtTheFirstAndLastBar) {
     EXPECT_EQ(m.state, "stop");
     EXPECT_EQ(m.uptime, "3605");
     EXPECT_EQ(m.autoarm, "on");
-    EXPECT_EQ(m.statecolour, QColor(0, 255, 0));
 
     m = in("armed|12|off|x");
     EXPECT_EQ(m.state, "armed");
     EXPECT_EQ(m.uptime, "12|off");
     EXPECT_EQ(m.autoarm, "x");
-    EXPECT_EQ(m.statecolour, QColor(255, 0, 0));
 
     m = in("|x|");
     EXPECT_EQ(m.kind, LineKind::Status);
     EXPECT_EQ(m.state, "");
     EXPECT_EQ(m.uptime, "x");
     EXPECT_EQ(m.autoarm, "");
-    EXPECT_FALSE(m.statecolour);
-}
-
-TEST(StatusLines, ColourOnlyForTheFiveExactStateWords) {
-    Interpreter in;
-    EXPECT_EQ(in("standby|1|on").statecolour, QColor(255, 255, 0));
-    EXPECT_EQ(in("load|1|on").statecolour, QColor(255, 165, 0));
-    EXPECT_EQ(in("generate|1|on").statecolour, QColor(0, 0, 255));
-    EXPECT_FALSE(in("Stop|1|0").statecolour);
-    EXPECT_FALSE(in("stop |1|0").statecolour);
-    const LineMeaning m = in("\nstop|1|0");  // left over from CR LF
-    EXPECT_EQ(m.kind, LineKind::Status);
-    EXPECT_EQ(m.state, "\nstop");
-    EXPECT_FALSE(m.statecolour);
 }
 
 TEST(MessageLines, SingleBarNumbersWhileIdleAndEmptyLines) {
@@ -135,3 +115,4 @@ TEST(ReadBack, BogusCounterNeverWrapsAround) {
     in("500");
     EXPECT_EQ(in.rx.boguscount, INT16_MAX);
 }
+

@@ -59,18 +59,14 @@ struct Window {
     int completed = 0;
 
     void get() {  // cmdGet_Click after its command went out
-        rx->getting = true;
-        rx->pointcount = 0;
-        rx->boguscount = 0;
+        rx->start();
         getting = true;
         accepted.clear();
         bogus = 0;
     }
 
     void deadline() {  // tmrGetting_Timer
-        rx->getting = false;
-        rx->pointcount = 0;
-        rx->boguscount = 0;
+        rx->end();
         getting = false;
         accepted.clear();
         bogus = 0;

@@ -22,7 +22,7 @@
 #include "fakeport.h"
 #include "link/lineassembly.h"
 #include "waveform/files.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 using namespace gaspuff;
 

@@ -9,7 +9,7 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "fakeport.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 using namespace gaspuff;
 
@@ -92,6 +92,18 @@ TEST_F(Protocol, StatusLineCaptionsAndColours) {
     EXPECT_EQ(form.lblUptime->text(), "12|off");
     EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 0, 0));
     EXPECT_EQ(form.lstMessages->count(), 0);
+}
+
+TEST_F(Protocol, ColourOnlyForTheFiveExactStateWords) {
+    const std::pair<const char*, QColor> cases[] = {
+        {"standby|1|on", QColor(255, 255, 0)}, {"load|1|on", QColor(255, 165, 0)},
+        {"generate|1|on", QColor(0, 0, 255)},  {"stop |1|0", QColor(0, 0, 255)},
+        {"\nstop|1|0", QColor(0, 0, 255)},
+    };
+    for (const auto& [line, colour] : cases) {
+        form.parseline(line);
+        EXPECT_EQ(form.shpState->fillcolor(), colour) << line;
+    }
 }
 
 TEST_F(Protocol, ReceivedTextIsShownAsTextNeverAsMarkup) {

@@ -12,7 +12,7 @@
 
 #include "app/form1.h"
 #include "fakeport.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 using namespace gaspuff;
 

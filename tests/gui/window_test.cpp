@@ -11,7 +11,7 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "fakeport.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 using namespace gaspuff;
 

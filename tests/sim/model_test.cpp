@@ -8,7 +8,7 @@
 
 #include "controller.h"
 #include "protocol/interpreter.h"
-#include "protocol/records.h"
+#include "waveform/records.h"
 #include "transmitter.h"
 
 using namespace gaspuff;

@@ -19,7 +19,7 @@
 #include "rawpty.h"
 #include "simprocess.h"
 #include "waveform/files.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 using namespace gaspuff;
 

@@ -1,4 +1,4 @@
-#include "protocol/records.h"
+#include "waveform/records.h"
 
 #include <charconv>
 

@@ -6,17 +6,29 @@
 #include <QPushButton>
 #include <QTimer>
 #include <new>
+#include <optional>
 
 #include "app/form1.h"
 #include "app/shape.h"
 #include "link/serialport.h"
-#include "protocol/records.h"
+#include "waveform/records.h"
 
 namespace gaspuff {
 namespace {
 
 // The message list shows at most this many controller messages.
 constexpr int kMessageListCap = 31;
+
+// The state indicator's fill for a state word, compared exactly; none for
+// any other word.
+std::optional<QColor> statecolour(const QByteArray& state) {
+    if (state == "stop") return QColor(0, 255, 0);
+    if (state == "standby") return QColor(255, 255, 0);
+    if (state == "armed") return QColor(255, 0, 0);
+    if (state == "load") return QColor(255, 165, 0);
+    if (state == "generate") return QColor(0, 0, 255);
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -28,7 +40,7 @@ void Form1::parseline(const QByteArray& line) {
                 setcaption(lblState, QString::fromLatin1(m.state));
                 setcaption(lblUptime, QString::fromLatin1(m.uptime));
                 setcaption(lblAutoArm, QString::fromLatin1(m.autoarm));
-                if (m.statecolour) shpState->setfillcolor(*m.statecolour);
+                if (const auto colour = statecolour(m.state)) shpState->setfillcolor(*colour);
                 break;
             case LineKind::Point:
                 if (m.point == PointResult::Bogus) {
@@ -112,9 +124,7 @@ void Form1::cmdSend_Click() {
 
 void Form1::cmdGet_Click() {
     if (!sendcommand("get")) return;
-    rx.getting = true;
-    rx.pointcount = 0;
-    rx.boguscount = 0;
+    rx.start();
     disablebuttons();
     tmrGetting->start();
 }
@@ -123,10 +133,8 @@ void Form1::tmrGetting_Timer() {
     // The read-back missed its deadline: the staged points are dropped and
     // the table and graph stay as they were.
     tmrGetting->stop();
-    rx.getting = false;
+    rx.end();
     enablebuttons();
-    rx.pointcount = 0;
-    rx.boguscount = 0;
     txtStatus->setText(QStringLiteral("Communication timeout"));
 }
 

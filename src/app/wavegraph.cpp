@@ -1,4 +1,4 @@
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 #include <QPainter>
 

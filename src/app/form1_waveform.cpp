@@ -6,7 +6,7 @@
 #include "protocol/number.h"
 #include "waveform/files.h"
 #include "waveform/graph.h"
-#include "waveform/wavegraph.h"
+#include "app/wavegraph.h"
 
 namespace gaspuff {
 namespace {
@@ -48,7 +48,7 @@ void Form1::cmdReset_Click() {
     rxbuffer.clear();
     waveform.fill(0);
     drawgraph();
-    rx.restart();
+    rx.end();
     lstMessages->clear();
     txtStatus->clear();
 }
