@@ -8,8 +8,8 @@
 
 #include "controller.h"
 #include "protocol/interpreter.h"
-#include "waveform/records.h"
 #include "transmitter.h"
+#include "waveform/records.h"
 
 using namespace gaspuff;
 using namespace gaspuff::sim;
@@ -137,6 +137,24 @@ TEST_F(SimModel, LoadStoresExactlyTheValuesItGotAndSaysHowMany) {
     EXPECT_EQ(c->table(), sent);
     EXPECT_EQ(c->state(), State::Stop);
     EXPECT_EQ(taken(), (QByteArrayList{"loaded 1000 values", "unknown command: 4"}));
+}
+
+TEST_F(SimModel, CorruptStoresTheChosenEntriesWrongYetSaysAllCame) {
+    Waveform sent = distinct();
+    sent[250] = 0;
+    sent[500] = 7;
+    const std::pair<int, QList<int>> cases[] = {{0, {}}, {1, {500}}, {3, {250, 500, 750}}};
+    for (const auto& [n, wrong] : cases) {
+        make({.silent = true, .corrupt = n});
+        send("load\r" + uploadtext(sent));
+        EXPECT_EQ(taken(), QByteArrayList{"loaded 1000 values"});
+        Waveform want = sent;
+        for (int i : wrong) want[i] = sent[i] == 0 ? 1 : 0;
+        EXPECT_EQ(c->table(), want) << n;
+    }
+    make({.corrupt = 1000});
+    send("load\r" + uploadtext(sent));
+    for (int i = 0; i < kWaveformLength; ++i) EXPECT_NE(c->table()[i], sent[i]) << i;
 }
 
 TEST_F(SimModel, AnythingButAValueAbandonsTheLoadAndACommandWordIsThenCarriedOut) {

@@ -32,7 +32,7 @@ TEST(SimOptions, EachOptionSetsItsValueGivenSeparatelyOrAfterAnEqualsSign) {
     const auto fields = [](const SimOptions& o) {
         const Faults& f = o.controller.faults;
         return std::tuple(o.port, o.link, o.fast, o.controller.lineend, o.controller.statusms,
-                          f.silent, f.points, f.bogus, f.stallms, f.noise, o.unplugafter,
+                          f.silent, f.points, f.bogus, f.stallms, f.noise, f.corrupt, o.unplugafter,
                           o.tablefile, o.dumpfile);
     };
     // Each value given both ways; numbers at the ends of their ranges.
@@ -48,8 +48,11 @@ TEST(SimOptions, EachOptionSetsItsValueGivenSeparatelyOrAfterAnEqualsSign) {
          }},
         {{"--port", "1", "--short=1000", "--status-ms=600000", "--unplug-after", "0.2"},
          [](SimOptions& o) { o.port = 1, o.controller.statusms = 600000, o.unplugafter = 0.2; }},
-        {{"--unplug-after=1.5", "--table", "a", "--dump=b"},
-         [](SimOptions& o) { o.unplugafter = 1.5, o.tablefile = "a", o.dumpfile = "b"; }},
+        {{"--unplug-after=1.5", "--table", "a", "--dump=b", "--corrupt=1000"},
+         [](SimOptions& o) {
+             o.unplugafter = 1.5, o.tablefile = "a", o.dumpfile = "b";
+             o.controller.faults.corrupt = 1000;
+         }},
     };
     for (const auto& [args, set] : cases) {
         SimOptions want;
@@ -68,6 +71,7 @@ TEST(SimOptions, BadCommandLinesAreRefusedWithTheReasonAndHelpIsAsked) {
         {{"--port"}, "--port needs a value"},
         {{"--port", "17"}, "--port takes a port number from 1 to 16, not \"17\""},
         {{"--short", "1001"}, "--short takes a number of points from 0 to 1000"},
+        {{"--corrupt", "1001"}, "--corrupt takes a number of entries from 0 to 1000"},
         {{"--status-ms", "5"}, "--status-ms takes milliseconds from 10 to 600000"},
         {{"--unplug-after", "0"}, "--unplug-after takes seconds"},
         {{"--dump="}, "--dump needs a file name"},

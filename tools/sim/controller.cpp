@@ -148,6 +148,13 @@ void Controller::loadline(const QByteArray& text, qint64 now) {
     }
     staging_[loaded_] = n.value;
     if (++loaded_ < kWaveformLength) return;
+    // Corrupt entry j sits at (j+1)*1000/(N+1): spread evenly, all distinct
+    // for N up to 1000, and each one differs from what came.
+    const int k = std::clamp(settings_.faults.corrupt, 0, kWaveformLength);
+    for (int j = 0; j < k; ++j) {
+        int16_t& v = staging_[static_cast<qint64>(j + 1) * kWaveformLength / (k + 1)];
+        v = v == 0 ? 1 : 0;
+    }
     table_ = staging_;
     state_ = State::Stop;
     say("loaded " + QByteArray::number(loaded_) + " values");

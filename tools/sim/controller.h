@@ -28,6 +28,7 @@ struct Faults {
     int bogus = 0;                 // out-of-range values mixed into "get"
     qint64 stallms = 0;            // a pause in the middle of "get"
     bool noise = false;            // unasked free-text lines now and then
+    int corrupt = 0;               // entries stored wrong by every completed load
 };
 
 struct ControllerSettings {

@@ -81,7 +81,7 @@ ParsedOptions parseoptions(const QStringList& args) {
                 value = args[++i];
             } else if (name == QLatin1String("--port") || name == QLatin1String("--status-ms") ||
                        name == QLatin1String("--short") || name == QLatin1String("--bogus") ||
-                       name == QLatin1String("--stall-ms") ||
+                       name == QLatin1String("--corrupt") || name == QLatin1String("--stall-ms") ||
                        name == QLatin1String("--unplug-after") ||
                        name == QLatin1String("--table") || name == QLatin1String("--dump")) {
                 return bad(QStringLiteral("%1 needs a value").arg(name));
@@ -114,6 +114,10 @@ ParsedOptions parseoptions(const QStringList& args) {
                 const auto v = number({0, 1000}, "a number of values");
                 if (!v) return result;
                 f.bogus = static_cast<int>(*v);
+            } else if (name == QLatin1String("--corrupt")) {
+                const auto v = number({0, 1000}, "a number of entries");
+                if (!v) return result;
+                f.corrupt = static_cast<int>(*v);
             } else if (name == QLatin1String("--stall-ms")) {
                 const auto v = number({0, 600000}, "milliseconds");
                 if (!v) return result;
@@ -175,6 +179,10 @@ Faults:
   --short N         "get" answers only the first N points, 0 to 1000
   --bogus K         mix K values outside 0..100 into the answer to "get",
                     0 to 1000, spread evenly
+  --corrupt N       store every loaded table with N entries wrong, 0 to 1000:
+                    those at (j+1)*1000/(N+1) for j = 0 to N-1, each stored as
+                    1 where 0 came, else as 0; it still says "loaded 1000
+                    values" (for testing that an upload is verified)
   --stall-ms T      pause T milliseconds half way through the answer to "get"
                     (status lines keep coming meanwhile)
   --noise           send an unasked free-text line every second or two
