@@ -8,6 +8,7 @@
 
 #include "controller.h"
 #include "protocol/interpreter.h"
+#include "reader.h"
 #include "transmitter.h"
 #include "waveform/records.h"
 
@@ -60,6 +61,40 @@ class SimModel : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST(SimReader, LinesEndAtCrIgnoreLfLoseTheirBlanksAndAreCappedWhateverThePieces) {
+    const QByteArray longline = QByteArray(LineReader::kLineLimit, 'x');
+    const std::pair<QByteArray, QByteArrayList> cases[] = {
+        {"a\rb\r", {"a", "b"}},
+        {"st\nop\r\n", {"stop"}},
+        {" \tarm \t\r\r", {"arm", ""}},
+        {"get", {}},
+        {longline + "\r", {longline}},
+        {QByteArray(100000, 'y') + "\rarm\r",
+         {QByteArray(LineReader::kLineLimit, 'y') + "...", "arm"}},
+    };
+    for (const auto& [bytes, want] : cases) {
+        for (qsizetype piece : {qsizetype{1}, qsizetype{3}, bytes.size()}) {
+            LineReader reader;
+            QByteArrayList got;
+            for (qsizetype i = 0; i < bytes.size(); i += piece)
+                reader.feed(bytes.mid(i, piece), [&](const QByteArray& l) { got << l; });
+            EXPECT_EQ(got, want) << bytes.left(20).toStdString() << " in pieces of " << piece;
+        }
+    }
+}
+
+TEST(SimReader, ValuesAreSignedDecimalsRoundedHalfToEvenWithinSixteenBits) {
+    const std::pair<const char*, std::optional<int16_t>> cases[] = {
+        {"0", 0},      {"+32767", 32767}, {"-32768", -32768}, {"007", 7},
+        {"2.5", 2},    {"3.5", 4},        {"-2.5", -2},       {"2.500001", 3},
+        {"2.49", 2},   {"5.", 5},         {".5", 0},          {"-32768.5", -32768},
+        {"32768", {}}, {"-32769", {}},    {"32767.5", {}},    {"99999999999999999999", {}},
+        {"", {}},      {"-", {}},         {".", {}},          {"1e3", {}},
+        {"1 2", {}},   {"0x10", {}},      {"1.2.3", {}},      {"--1", {}},
+    };
+    for (const auto& [text, want] : cases) EXPECT_EQ(parsevalue(text), want) << text;
+}
 
 TEST_F(SimModel, StatusLineEveryIntervalWithUptimeInWholeSecondsNeverInABurst) {
     EXPECT_TRUE(at(499).isEmpty());

@@ -4,10 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <string_view>
-
-#include "link/lineassembly.h"
-#include "protocol/number.h"
+#include <optional>
 
 namespace gaspuff::sim {
 namespace {
@@ -22,9 +19,6 @@ constexpr std::array<qint64, 5> kNoiseGapMs = {700, 1900, 1100, 2600, 1500};
 
 // Values outside 0..100 (yet inside the 16-bit range) that "get" mixes in.
 constexpr std::array<int16_t, 5> kBogusValues = {101, -1, 250, -40, 1000};
-
-// Received bytes go to the line assembly at most this many at a time.
-constexpr qsizetype kReceivePiece = 256;
 
 // Echoed text is cut to this many characters.
 constexpr qsizetype kEchoLimit = 40;
@@ -96,12 +90,7 @@ QByteArray Controller::statusline(qint64 now) const {
 
 void Controller::receive(QByteArrayView bytes, qint64 now) {
     advance(now);
-    // In pieces, as a serial receive buffer hands them over: the line
-    // assembly drops everything when more than its limit is waiting, which
-    // a whole upload read in one go would be.
-    for (qsizetype at = 0; at < bytes.size(); at += kReceivePiece)
-        receivechunk(rxbuffer_, bytes.sliced(at, std::min(kReceivePiece, bytes.size() - at)),
-                     [&](const QByteArray& line) { online(line, now); });
+    reader_.feed(bytes, [&](const QByteArray& line) { online(line, now); });
 }
 
 void Controller::advance(qint64 now) {
@@ -126,8 +115,7 @@ void Controller::linkup(qint64 now) {
     if (!settings_.faults.silent) announce(statusline(now));
 }
 
-void Controller::online(const QByteArray& raw, qint64 now) {
-    const QByteArray text = raw.trimmed();
+void Controller::online(const QByteArray& text, qint64 now) {
     if (state_ == State::Load) {
         loadline(text, now);
         return;
@@ -138,15 +126,15 @@ void Controller::online(const QByteArray& raw, qint64 now) {
 void Controller::loadline(const QByteArray& text, qint64 now) {
     lastloadline_ = now;
     if (text.isEmpty()) return;
-    const Number n = tonumber(std::string_view(text.constData(), text.size()));
-    if (n.status != NumberStatus::Ok) {
+    const std::optional<int16_t> value = parsevalue(text);
+    if (!value) {
         // Anything but a value ends the load; a command word then does what
         // it always does.
         abandonload();
         command(text, now);
         return;
     }
-    staging_[loaded_] = n.value;
+    staging_[loaded_] = *value;
     if (++loaded_ < kWaveformLength) return;
     // Corrupt entry j sits at (j+1)*1000/(N+1): spread evenly, all distinct
     // for N up to 1000, and each one differs from what came.

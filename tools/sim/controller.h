@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 
+#include "reader.h"
 #include "waveform/table.h"
 
 namespace gaspuff::sim {
@@ -79,7 +80,7 @@ class Controller {
         qint64 pausebefore = 0;  // the queue holds this long before the line goes
     };
 
-    void online(const QByteArray& raw, qint64 now);
+    void online(const QByteArray& text, qint64 now);
     void command(const QByteArray& word, qint64 now);
     void loadline(const QByteArray& text, qint64 now);
     void abandonload();
@@ -94,7 +95,7 @@ class Controller {
     bool autoarm_ = false;
     Waveform table_;
     int shots_ = 0;
-    QByteArray rxbuffer_;
+    LineReader reader_;
 
     // Load in progress.
     Waveform staging_{};
