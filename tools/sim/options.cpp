@@ -6,139 +6,129 @@
 namespace gaspuff::sim {
 namespace {
 
-struct Range {
-    qint64 lo, hi;
+// What an option's value is, once checked.
+struct Value {
+    qint64 whole = 0;
+    double seconds = 0;
+    QString text;
 };
 
-// A whole number of plain digits within range, else nothing.
-std::optional<qint64> wholenumber(const QString& text, Range r) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
-    if (!digits.match(text).hasMatch()) return std::nullopt;
-    const qint64 v = text.toLongLong();
-    if (v < r.lo || v > r.hi) return std::nullopt;
-    return v;
+struct Option {
+    enum class Kind { Help, Switch, Whole, Seconds, File };
+    const char* name;
+    Kind kind;
+    qint64 lo = 0, hi = 0;       // for Whole
+    const char* what = nullptr;  // for Whole: what the number counts
+    void (*set)(SimOptions&, const Value&) = nullptr;
+};
+
+using K = Option::Kind;
+
+Faults& faults(SimOptions& o) {
+    return o.controller.faults;
 }
 
-// Seconds as digits with an optional fraction, more than 0 and at most a day.
-std::optional<double> seconds(const QString& text) {
+// Every option, once.
+const Option kOptions[] = {
+    {"-h", K::Help},
+    {"--help", K::Help},
+    {"--port", K::Whole, 1, 16, "a port number",
+     [](SimOptions& o, const Value& v) { o.port = static_cast<int>(v.whole); }},
+    {"--no-link", K::Switch, 0, 0, nullptr, [](SimOptions& o, const Value&) { o.link = false; }},
+    {"--fast", K::Switch, 0, 0, nullptr, [](SimOptions& o, const Value&) { o.fast = true; }},
+    {"--crlf", K::Switch, 0, 0, nullptr,
+     [](SimOptions& o, const Value&) { o.controller.lineend = "\r\n"; }},
+    {"--status-ms", K::Whole, 10, 600000, "milliseconds",
+     [](SimOptions& o, const Value& v) { o.controller.statusms = v.whole; }},
+    {"--table", K::File, 0, 0, nullptr,
+     [](SimOptions& o, const Value& v) { o.tablefile = v.text; }},
+    {"--dump", K::File, 0, 0, nullptr, [](SimOptions& o, const Value& v) { o.dumpfile = v.text; }},
+    {"--silent", K::Switch, 0, 0, nullptr,
+     [](SimOptions& o, const Value&) { faults(o).silent = true; }},
+    {"--short", K::Whole, 0, 1000, "a number of points",
+     [](SimOptions& o, const Value& v) { faults(o).points = static_cast<int>(v.whole); }},
+    {"--bogus", K::Whole, 0, 1000, "a number of values",
+     [](SimOptions& o, const Value& v) { faults(o).bogus = static_cast<int>(v.whole); }},
+    {"--corrupt", K::Whole, 0, 1000, "a number of entries",
+     [](SimOptions& o, const Value& v) { faults(o).corrupt = static_cast<int>(v.whole); }},
+    {"--stall-ms", K::Whole, 0, 600000, "milliseconds",
+     [](SimOptions& o, const Value& v) { faults(o).stallms = v.whole; }},
+    {"--noise", K::Switch, 0, 0, nullptr,
+     [](SimOptions& o, const Value&) { faults(o).noise = true; }},
+    {"--unplug-after", K::Seconds, 0, 0, nullptr,
+     [](SimOptions& o, const Value& v) { o.unplugafter = v.seconds; }},
+};
+
+const Option* findoption(const QString& name) {
+    for (const Option& o : kOptions)
+        if (name == QLatin1String(o.name)) return &o;
+    return nullptr;
+}
+
+// text checked against what the option takes; the reason when it is wrong.
+std::optional<QString> check(const Option& o, const QString& name, const QString& text, Value& v) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
     static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,5}(\\.[0-9]{1,3})?$"));
-    if (!decimal.match(text).hasMatch()) return std::nullopt;
-    const double v = text.toDouble();
-    if (v <= 0 || v > 86400) return std::nullopt;
-    return v;
+    switch (o.kind) {
+        case K::Whole:
+            v.whole = text.toLongLong();
+            if (digits.match(text).hasMatch() && v.whole >= o.lo && v.whole <= o.hi) break;
+            return QStringLiteral("%1 takes %2 from %3 to %4, not \"%5\"")
+                .arg(name, QLatin1String(o.what))
+                .arg(o.lo)
+                .arg(o.hi)
+                .arg(text);
+        case K::Seconds:
+            v.seconds = text.toDouble();
+            if (decimal.match(text).hasMatch() && v.seconds > 0 && v.seconds <= 86400) break;
+            return QStringLiteral("%1 takes seconds, more than 0 and at most 86400, not \"%2\"")
+                .arg(name, text);
+        case K::File:
+            if (text.isEmpty()) return QStringLiteral("%1 needs a file name").arg(name);
+            v.text = text;
+            break;
+        case K::Help:
+        case K::Switch:
+            break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 ParsedOptions parseoptions(const QStringList& args) {
     ParsedOptions result;
-    SimOptions& o = result.options;
-    Faults& f = o.controller.faults;
     auto bad = [&result](const QString& why) {
         result.kind = ParsedOptions::Kind::Bad;
         result.error = why;
         return result;
     };
-
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg == QLatin1String("-h")) {
-            result.kind = ParsedOptions::Kind::Help;
-            continue;
-        }
-        if (arg.startsWith(QLatin1Char('-')) && !arg.startsWith(QLatin1String("--")) &&
-            arg.size() > 1)
-            return bad(QStringLiteral("unknown option %1").arg(arg));
-        if (!arg.startsWith(QLatin1String("--")) || arg.size() == 2)
+        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-") ||
+            arg == QLatin1String("--"))
             return bad(QStringLiteral("unexpected argument \"%1\"").arg(arg));
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
-        const QString name = eq < 0 ? arg : arg.left(eq);
-        const std::optional<QString> inlinevalue =
-            eq < 0 ? std::nullopt : std::optional<QString>(arg.mid(eq + 1));
-
-        // Switches.
-        bool* flag = nullptr;
-        bool on = true;
-        if (name == QLatin1String("--help")) {
-            result.kind = ParsedOptions::Kind::Help;
-        } else if (name == QLatin1String("--fast")) {
-            flag = &o.fast;
-        } else if (name == QLatin1String("--crlf")) {
-            o.controller.lineend = "\r\n";
-        } else if (name == QLatin1String("--no-link")) {
-            flag = &o.link;
-            on = false;
-        } else if (name == QLatin1String("--silent")) {
-            flag = &f.silent;
-        } else if (name == QLatin1String("--noise")) {
-            flag = &f.noise;
-        } else {
-            // Options with a value.
-            QString value;
-            if (inlinevalue) {
-                value = *inlinevalue;
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else if (name == QLatin1String("--port") || name == QLatin1String("--status-ms") ||
-                       name == QLatin1String("--short") || name == QLatin1String("--bogus") ||
-                       name == QLatin1String("--corrupt") || name == QLatin1String("--stall-ms") ||
-                       name == QLatin1String("--unplug-after") ||
-                       name == QLatin1String("--table") || name == QLatin1String("--dump")) {
+        const QString name = arg.left(eq);  // all of it without "="
+        const Option* o = findoption(name);
+        if (!o) return bad(QStringLiteral("unknown option %1").arg(name));
+        const bool takesvalue = o->kind != K::Help && o->kind != K::Switch;
+        QString text;
+        if (!takesvalue && eq >= 0) return bad(QStringLiteral("%1 takes no value").arg(name));
+        if (takesvalue) {
+            if (eq >= 0)
+                text = arg.mid(eq + 1);
+            else if (i + 1 < args.size())
+                text = args[++i];
+            else
                 return bad(QStringLiteral("%1 needs a value").arg(name));
-            } else {
-                return bad(QStringLiteral("unknown option %1").arg(name));
-            }
-            auto number = [&](Range r, const char* what) -> std::optional<qint64> {
-                const auto v = wholenumber(value, r);
-                if (!v)
-                    bad(QStringLiteral("%1 takes %2 from %3 to %4, not \"%5\"")
-                            .arg(name, QLatin1String(what))
-                            .arg(r.lo)
-                            .arg(r.hi)
-                            .arg(value));
-                return v;
-            };
-            if (name == QLatin1String("--port")) {
-                const auto v = number({1, 16}, "a port number");
-                if (!v) return result;
-                o.port = static_cast<int>(*v);
-            } else if (name == QLatin1String("--status-ms")) {
-                const auto v = number({10, 600000}, "milliseconds");
-                if (!v) return result;
-                o.controller.statusms = *v;
-            } else if (name == QLatin1String("--short")) {
-                const auto v = number({0, 1000}, "a number of points");
-                if (!v) return result;
-                f.points = static_cast<int>(*v);
-            } else if (name == QLatin1String("--bogus")) {
-                const auto v = number({0, 1000}, "a number of values");
-                if (!v) return result;
-                f.bogus = static_cast<int>(*v);
-            } else if (name == QLatin1String("--corrupt")) {
-                const auto v = number({0, 1000}, "a number of entries");
-                if (!v) return result;
-                f.corrupt = static_cast<int>(*v);
-            } else if (name == QLatin1String("--stall-ms")) {
-                const auto v = number({0, 600000}, "milliseconds");
-                if (!v) return result;
-                f.stallms = *v;
-            } else if (name == QLatin1String("--unplug-after")) {
-                const auto v = seconds(value);
-                if (!v)
-                    return bad(QStringLiteral("--unplug-after takes seconds, more than 0 and at "
-                                              "most 86400, not \"%1\"")
-                                   .arg(value));
-                o.unplugafter = *v;
-            } else if (name == QLatin1String("--table") || name == QLatin1String("--dump")) {
-                if (value.isEmpty()) return bad(QStringLiteral("%1 needs a file name").arg(name));
-                (name == QLatin1String("--table") ? o.tablefile : o.dumpfile) = value;
-            } else {
-                return bad(QStringLiteral("unknown option %1").arg(name));
-            }
-            continue;
         }
-        if (inlinevalue) return bad(QStringLiteral("%1 takes no value").arg(name));
-        if (flag) *flag = on;
+        Value v;
+        if (const std::optional<QString> why = check(*o, name, text, v)) return bad(*why);
+        if (o->kind == K::Help)
+            result.kind = ParsedOptions::Kind::Help;
+        else
+            o->set(result.options, v);
     }
     return result;
 }
