@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTest>
+#include <memory>
 
+#include "link/qtserialport.h"
 #include "options.h"
 #include "rawpty.h"
 #include "simprocess.h"
@@ -93,7 +95,7 @@ TEST_F(SimProgram, LinksItsTerminalAsComNAndTakesItsOwnLinkAwayOnEachEndingSigna
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         test::SimProcess sim({"--port", "7", "--fast"});
         ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
-        EXPECT_EQ(pointsat(com(7)), sim.slavepath());
+        EXPECT_EQ(QFileInfo(com(7)).canonicalFilePath(), sim.slavepath());
         EXPECT_TRUE(sim.endwith(sig)) << sig;
         EXPECT_EQ(sim.exitcode(), 0) << sig;
         EXPECT_FALSE(QFileInfo(com(7)).isSymLink()) << sig;
@@ -102,6 +104,34 @@ TEST_F(SimProgram, LinksItsTerminalAsComNAndTakesItsOwnLinkAwayOnEachEndingSigna
     ports.link(7, "/dev/null");  // someone else's link in its place stays
     EXPECT_TRUE(sim.endwith(SIGTERM));
     EXPECT_EQ(pointsat(com(7)), "/dev/null");
+}
+
+TEST_F(SimProgram, AKilledSimulatorsLinkLeadsNowhereAndTheNextOneTakesItOver) {
+    auto first = std::make_unique<test::SimProcess>(QStringList{"--port", "7", "--fast"});
+    ASSERT_FALSE(first->slavepath().isEmpty()) << first->errors().toStdString();
+    {
+        test::SimProcess second({"--port", "7", "--fast"});  // the live one's link is taken
+        EXPECT_TRUE(second.waitended());
+        EXPECT_EQ(second.exitcode(), 1);
+        EXPECT_TRUE(second.errors().contains(com(7) + " already links to /proc/"))
+            << second.errors().toStdString();
+    }
+    ASSERT_TRUE(first->endwith(SIGKILL));
+    first.reset();
+    // The next terminal may well take the dead one's number: the link must
+    // not lead the panel into it.
+    test::RawPty stranger;
+    ASSERT_TRUE(stranger.ok());
+    EXPECT_TRUE(QFileInfo(com(7)).isSymLink());
+    EXPECT_EQ(QFileInfo(com(7)).canonicalFilePath(), QString());
+    QtSerialPort port;
+    port.setcommport(7);
+    EXPECT_EQ(port.open(), SerialPort::NoSuchPort);
+    test::SimProcess next({"--port", "7", "--fast"});
+    ASSERT_FALSE(next.slavepath().isEmpty()) << next.errors().toStdString();
+    EXPECT_TRUE(next.errors().contains("replaced the dangling link"))
+        << next.errors().toStdString();
+    EXPECT_EQ(QFileInfo(com(7)).canonicalFilePath(), next.slavepath());
 }
 
 TEST_F(SimProgram, EndsAtOnceForHelpABadCommandLineATakenNameOrAnUnreadableTable) {

@@ -96,7 +96,7 @@ bool loadtable(SimOptions& options) {
 }
 
 bool makelink(int port, const Terminal& terminal, PortLink& link) {
-    switch (link.create(portsfolder(), port, terminal.slavepath())) {
+    switch (link.create(portsfolder(), port, terminal.livingpath())) {
         case PortLink::Outcome::Created:
             return true;
         case PortLink::Outcome::ReplacedDangling:
@@ -256,7 +256,7 @@ int main(int argc, char* argv[]) {
     }
     // Watching before anyone can know the terminal's name: no opening is missed.
     Listeners listeners;
-    if (!listeners.watch(terminal.slavepath()))
+    if (!listeners.watch(terminal.livingpath()))
         say(QStringLiteral("cannot watch %1 for programs opening it (%2): sending all the time")
                 .arg(terminal.slavepath(), syserror()));
     PortLink link;

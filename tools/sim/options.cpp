@@ -144,12 +144,15 @@ Port:
                     comN in $XDG_CONFIG_HOME/gaspuff/ports, by default
                     ~/.config/gaspuff/ports, which the panel follows
   --no-link         make no link, only print the terminal's path
-  The terminal's path goes to standard output once the link is in place. The
-  link is removed when the simulator ends, by SIGINT, SIGTERM or SIGHUP too.
-  If a link of that name points at something that exists, it is left alone and
-  the simulator refuses to start; a dangling one (left behind by a simulator
-  that was killed outright) is replaced. Anything else of that name is left
-  alone, and the simulator refuses to start.
+  The terminal's path (/dev/pts/N) goes to standard output once the link is in
+  place. The link points at the simulator's own descriptor of the terminal,
+  /proc/PID/fd/FD, so it leads to the terminal only while the simulator lives:
+  killed outright, it leaves a dangling link, never one to whatever terminal
+  takes that number next. The link is removed when the simulator ends, by
+  SIGINT, SIGTERM or SIGHUP too. If a link of that name points at something
+  that exists (a running simulator, a device), it is left alone and the
+  simulator refuses to start; a dangling one is replaced. Anything else of
+  that name is left alone, and the simulator refuses to start.
 
 Line:
   --fast            send without pacing (by default each character takes its

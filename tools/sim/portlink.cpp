@@ -52,14 +52,17 @@ PortLink::Outcome PortLink::create(const QString& folder, int n, const QString& 
                            .arg(path_);
             return Outcome::Occupied;
         }
-        if (::stat(link.constData(), &st) == 0) {
+        // Only a target that is certainly gone makes the link dangling: one
+        // that cannot be examined (another user's /proc, say) may well live.
+        if (::stat(link.constData(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) {
             problem_ = QStringLiteral(
                            "%1 already links to %2, which exists (another simulator, or "
                            "a device). Remove the link or choose another --port.")
                            .arg(path_, QFile::decodeName(*old));
             return Outcome::Occupied;
         }
-        // Dangling: left behind by a simulator that could not clean up. Swap
+        // Dangling: left behind by a simulator that could not clean up, its
+        // /proc descriptor gone with it. Swap
         // in the new link by renaming over it, so the name never goes missing.
         const QByteArray temporary = link + ".new" + QByteArray::number(::getpid());
         ::unlink(temporary.constData());

@@ -27,6 +27,10 @@ void Terminal::released() const {
     ::ioctl(slave_.get(), TIOCNXCL);
 }
 
+QString Terminal::livingpath() const {
+    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(slave_.get());
+}
+
 bool Listeners::watch(const QString& device) {
     Fd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (!fd.valid() ||

@@ -39,8 +39,9 @@ class Fd {
 };
 
 // The simulator's end of the line: the master side of a raw pseudo-terminal.
-// The slave side is held open here as well, so that a program opening and
-// closing it never hangs the line up.
+// The slave side is held open here as well, for the simulator's whole life:
+// a program opening and closing it never hangs the line up, and the slave's
+// descriptor names the terminal in /proc only while the simulator lives.
 class Terminal {
   public:
     bool open();
@@ -57,6 +58,13 @@ class Terminal {
     int master() const { return master_.get(); }
     // The device, e.g. /dev/pts/3.
     QString slavepath() const { return slavepath_; }
+    // The device through this process's own descriptor of it,
+    // /proc/<pid>/fd/<n>: it resolves to the device while the simulator lives
+    // and to nothing once it has died, however it died, so a link to it never
+    // leads to a terminal that later takes the same number. (Only a process
+    // that reuses the pid and holds that descriptor number could be reached,
+    // and pids come round far more slowly than terminal numbers.)
+    QString livingpath() const;
 
   private:
     Fd master_;
