@@ -256,7 +256,7 @@ int main(int argc, char* argv[]) {
     }
     // Watching before anyone can know the terminal's name: no opening is missed.
     Listeners listeners;
-    if (!listeners.watch(terminal.livingpath()))
+    if (!listeners.watch(terminal.slavepath()))
         say(QStringLiteral("cannot watch %1 for programs opening it (%2): sending all the time")
                 .arg(terminal.slavepath(), syserror()));
     PortLink link;
