@@ -49,7 +49,7 @@ class ReplayPort : public SerialPort {
 public:
     QByteArrayView next;
     OpenResult open() override { return Opened; }
-    void close() override {}
+    qint64 close() override { return 0; }
     bool isopen() const override { return true; }
     bool output(const QByteArray&) override { return true; }
     QByteArray input() override { return next.toByteArray(); }

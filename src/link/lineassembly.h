@@ -2,6 +2,7 @@
 // Cutting received text into carriage-return terminated lines.
 #include <QByteArray>
 #include <QByteArrayView>
+#include <algorithm>
 
 namespace gaspuff {
 
@@ -27,6 +28,20 @@ void receivechunk(QByteArray& rxbuffer, QByteArrayView chunk, OnLine&& online) {
         online(line);
     }
     if (start > 0) rxbuffer.remove(0, start);
+}
+
+// What one receive notification brings can exceed the limit when the window
+// was busy (a burst, a whole read-back): it is handed over in pieces of at
+// most this size, as a serial control's receive buffer hands it over, so
+// complete lines in a burst are never lost to the limit.
+constexpr qsizetype kReceivePiece = 512;
+
+// receivechunk for each piece of received, in order.
+template <typename OnLine>
+void receive(QByteArray& rxbuffer, QByteArrayView received, OnLine&& online) {
+    for (qsizetype at = 0; at < received.size(); at += kReceivePiece)
+        receivechunk(rxbuffer, received.sliced(at, std::min(kReceivePiece, received.size() - at)),
+                     online);
 }
 
 }  // namespace gaspuff

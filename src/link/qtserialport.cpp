@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QSet>
+#include <QThread>
+#include <algorithm>
 
 #include "link/comname.h"
 
@@ -23,12 +25,6 @@
 
 namespace gaspuff {
 namespace {
-
-// A receive notification hands over at most this much, like a serial
-// control's receive buffer: a burst that arrived while the window was busy
-// reaches the line assembly in several pieces, never as one block past its
-// limit.
-constexpr qint64 kInputChunk = 512;
 
 // Devices this program holds open: a second open of one of them is refused
 // as "already open" before the device is touched.
@@ -56,7 +52,10 @@ QSerialPort::StopBits qtstopbits(int tenths) {
 }  // namespace
 
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
-    connect(port_, &QSerialPort::readyRead, this, &SerialPort::received);
+    frame_.setSingleShot(true);
+    frame_.setTimerType(Qt::PreciseTimer);
+    connect(&frame_, &QTimer::timeout, this, &QtSerialPort::announce);
+    connect(port_, &QSerialPort::readyRead, this, &QtSerialPort::onreadyread);
     connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onerror);
 }
 
@@ -67,7 +66,7 @@ SerialPort::OpenResult QtSerialPort::open() {
         error_ = tr("The port is already open");
         return AlreadyOpen;
     }
-    const QString path = comdevicepath(commport());
+    const QString path = fixeddevice_.isEmpty() ? comdevicepath(commport()) : fixeddevice_;
 #ifdef Q_OS_UNIX
     // Open the device itself, not the link that names it, so that two names
     // of one device are one device.
@@ -92,7 +91,9 @@ SerialPort::OpenResult QtSerialPort::open() {
     port_->setParity(qtparity(s.parity));
     port_->setStopBits(qtstopbits(s.stopbits));
     port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_->open(QIODevice::ReadWrite)) return failedopen();
+    port_->setReadBufferSize(kReadBufferSize);
+    lastdevice_ = device;
+    if (!port_->open(QIODevice::ReadWrite)) return failedopen(device);
 
     device_ = device;
     openhere().insert(device_);
@@ -137,7 +138,7 @@ SerialPort::OpenResult QtSerialPort::checkdevice(const QString& device) {
     return Opened;
 }
 
-SerialPort::OpenResult QtSerialPort::failedopen() {
+SerialPort::OpenResult QtSerialPort::failedopen(const QString& device) {
     error_ = port_->errorString();
     const QSerialPort::SerialPortError e = port_->error();
     port_->clearError();
@@ -147,8 +148,9 @@ SerialPort::OpenResult QtSerialPort::failedopen() {
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             // QSerialPort says "permission" both for a device locked or busy
-            // elsewhere and for one this user may not open.
-            if (::access(QFile::encodeName(port_->portName()).constData(), R_OK | W_OK) != 0)
+            // elsewhere and for one this user may not open. Its port name is
+            // a short one ("pts/3"), relative to nothing: test the path.
+            if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
                 return OpenFailed;
 #endif
             return AlreadyOpen;
@@ -156,16 +158,30 @@ SerialPort::OpenResult QtSerialPort::failedopen() {
     }
 }
 
-void QtSerialPort::close() {
-    if (!port_->isOpen()) return;
+qint64 QtSerialPort::close() {
+    if (!port_->isOpen()) return 0;
     // Let a command or an upload just written reach the line first, but wait
-    // no longer than the line needs for it.
-    const double seconds = portsettings().secondsfor(port_->bytesToWrite()) + 0.1;
-    QDeadlineTimer deadline(static_cast<qint64>(seconds * 1000));
-    while (port_->bytesToWrite() > 0 && !deadline.hasExpired())
-        if (!port_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+    // no longer than the line needs for it, and never long enough to freeze
+    // the window behind a far end that does not read.
+    const double seconds = portsettings().secondsfor(unsent()) + 0.1;
+    QDeadlineTimer deadline(std::min<qint64>(static_cast<qint64>(seconds * 1000), kCloseWaitMs));
+    while (unsent() > 0 && !deadline.hasExpired()) {
+        const int left = static_cast<int>(deadline.remainingTime());
+        if (port_->bytesToWrite() > 0) {
+            if (!port_->waitForBytesWritten(left)) break;
+        } else {
+            QThread::msleep(std::min(left, 2));  // the device is still sending its own queue
+        }
+    }
+    const qint64 dropped = unsent();
+#ifdef Q_OS_UNIX
+    // What the device still queues would otherwise hold up the close itself.
+    if (dropped > 0) ::tcflush(static_cast<int>(port_->handle()), TCOFLUSH);
+#endif
+    frame_.stop();
     port_->close();
     forget();
+    return dropped;
 }
 
 bool QtSerialPort::output(const QByteArray& text) {
@@ -180,19 +196,19 @@ bool QtSerialPort::output(const QByteArray& text) {
     return true;
 }
 
-QByteArray QtSerialPort::input() {
-    const QByteArray data = port_->read(kInputChunk);
-    if (port_->bytesAvailable() > 0 && !morepending_) {
-        morepending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                morepending_ = false;
-                if (port_->isOpen() && port_->bytesAvailable() > 0) emit received();
-            },
-            Qt::QueuedConnection);
-    }
-    return data;
+QByteArray QtSerialPort::input() { return port_->readAll(); }
+
+void QtSerialPort::onreadyread() {
+    if (frame_.isActive()) return;  // an announcement is due already
+    const qint64 since = lastannounced_.isValid() ? lastannounced_.elapsed() : kFrameMs;
+    if (since >= kFrameMs) announce();
+    else frame_.start(static_cast<int>(kFrameMs - since));
+}
+
+void QtSerialPort::announce() {
+    if (!port_->isOpen() || port_->bytesAvailable() == 0) return;
+    lastannounced_.start();
+    emit received();
 }
 
 void QtSerialPort::onerror(QSerialPort::SerialPortError error) {
@@ -213,6 +229,7 @@ void QtSerialPort::onerror(QSerialPort::SerialPortError error) {
         [this] {
             closepending_ = false;
             if (!port_->isOpen()) return;
+            frame_.stop();
             port_->close();
             forget();
             emit linklost();
@@ -227,6 +244,16 @@ bool QtSerialPort::devicegone() const {
 #else
     return port_->error() == QSerialPort::ResourceError;
 #endif
+}
+
+qint64 QtSerialPort::unsent() const {
+    qint64 n = port_->bytesToWrite();
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(static_cast<int>(port_->handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        n += queued;
+#endif
+    return n;
 }
 
 void QtSerialPort::forget() {

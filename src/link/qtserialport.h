@@ -1,6 +1,8 @@
 #pragma once
 // The serial port on a real device, through QSerialPort.
+#include <QElapsedTimer>
 #include <QSerialPort>
+#include <QTimer>
 
 #include "link/serialport.h"
 
@@ -9,28 +11,46 @@ namespace gaspuff {
 class QtSerialPort : public SerialPort {
     Q_OBJECT
 public:
+    // Received characters waiting beyond this are left in the device until
+    // the window has taken what it holds: a source faster than the window
+    // costs bounded memory.
+    static constexpr qint64 kReadBufferSize = 16 * 1024;
+    // Received characters are announced at most once in this many
+    // milliseconds, about one frame of the screen.
+    static constexpr int kFrameMs = 16;
+
     explicit QtSerialPort(QObject* parent = nullptr);
     ~QtSerialPort() override;
 
+    // Opens this device instead of the one "Com N" names; empty for Com N.
+    void setdevice(const QString& path) { fixeddevice_ = path; }
+
     OpenResult open() override;
-    void close() override;
+    qint64 close() override;
     bool isopen() const override { return port_->isOpen(); }
     bool output(const QByteArray& text) override;
     QByteArray input() override;
     QString errorstring() const override { return error_; }
+    QString devicepath() const override { return lastdevice_; }
 
 private:
     OpenResult checkdevice(const QString& path);
-    OpenResult failedopen();
+    OpenResult failedopen(const QString& device);
+    void onreadyread();
+    void announce();
     void onerror(QSerialPort::SerialPortError error);
     bool devicegone() const;
+    qint64 unsent() const;
     void forget();
 
     QSerialPort* port_;
+    QTimer frame_;           // holds back an announcement until a frame has passed
+    QElapsedTimer lastannounced_;
+    QString fixeddevice_;
     QString device_;  // the device path while open
+    QString lastdevice_;
     QString error_;
     bool closepending_ = false;
-    bool morepending_ = false;
 };
 
 }  // namespace gaspuff

@@ -1,7 +1,7 @@
 #pragma once
 // The serial port as the window uses it. Everything happens on the event
-// thread: opening, writing and reading never block it (closing waits at most
-// the time the pending output needs on the line).
+// thread: opening, writing and reading never block it, and closing waits at
+// most kCloseWaitMs for pending output.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -9,6 +9,9 @@
 #include "link/portsettings.h"
 
 namespace gaspuff {
+
+// The longest closing may hold up the window while pending output drains.
+constexpr int kCloseWaitMs = 500;
 
 class SerialPort : public QObject {
     Q_OBJECT
@@ -34,7 +37,9 @@ public:
     int16_t commport() const { return commport_; }
 
     virtual OpenResult open() = 0;
-    virtual void close() = 0;
+    // Closes the port once pending output has reached the line, or after
+    // kCloseWaitMs at most; returns how many characters were dropped.
+    virtual qint64 close() = 0;
     virtual bool isopen() const = 0;
     // Sends the whole text in one write, in order. False when the port
     // refused it; errorstring() then says why.
@@ -42,9 +47,12 @@ public:
     // Takes every received character waiting.
     virtual QByteArray input() = 0;
     virtual QString errorstring() const = 0;
+    // The device the port has open, or opened last; empty when not known.
+    virtual QString devicepath() const { return {}; }
 
 signals:
-    // Received characters are waiting.
+    // Received characters are waiting. A burst is announced at most once a
+    // frame, so whoever shows what arrives redraws at most once a frame.
     void received();
     // The device went away while open (cable pulled, far end gone): the port
     // has closed itself. Sent once per loss.

@@ -75,3 +75,13 @@ TEST(LineAssembly, GivesTheSameLinesWhateverTheChunking) {
         EXPECT_TRUE(a.rxbuffer.isEmpty());
     }
 }
+
+TEST(LineAssembly, ABurstPastTheLimitIsHandedOverInPiecesAndLosesNoLine) {
+    QByteArray rxbuffer;
+    int lines = 0;
+    receive(rxbuffer, QByteArray("42\r").repeated(2000), [&](const QByteArray& l) {
+        lines += l == "42";
+    });
+    EXPECT_EQ(lines, 2000);
+    EXPECT_TRUE(rxbuffer.isEmpty());
+}

@@ -235,7 +235,8 @@ TEST_F(Protocol, ThousandBogusValuesThenTheDeadline) {
 TEST_F(Protocol, HostileBytesNeverHurt) {
     connect();
     port->feed(QByteArray(64 * 1024, 'x'));
-    EXPECT_TRUE(form.rxbuffer.isEmpty());
+    EXPECT_LE(form.rxbuffer.size(), 1024);
+    port->feed("\r");
     port->feed(QByteArray("\0\xff\x01|\xfe|\0\r", 8));
     EXPECT_EQ(form.lblState->text(), QString::fromLatin1("\0\xff\x01", 3));
     const QByteArray longstatus = "stop|" + QByteArray(1012, '9') + "|on\r";

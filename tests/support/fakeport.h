@@ -20,9 +20,11 @@ public:
         if (nextopen == Opened) open_ = true;
         return nextopen;
     }
-    void close() override {
+    qint64 unsentatclose = 0;  // what close() reports it dropped
+    qint64 close() override {
         ++closes;
         open_ = false;
+        return std::exchange(unsentatclose, 0);
     }
     bool isopen() const override { return open_; }
     bool output(const QByteArray& text) override {
