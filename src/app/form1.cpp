@@ -14,6 +14,7 @@
 #include "app/shape.h"
 #include "app/wrapbutton.h"
 #include "link/qtserialport.h"
+#include "protocol/sessionlog.h"
 #include "app/wavegraph.h"
 
 namespace gaspuff {
@@ -207,6 +208,9 @@ void Form1::buildcontrols() {
         auto* t = new QTimer(this);
         t->setObjectName(QLatin1String(name));
         t->setInterval(interval);
+        // Deadlines and the watchdog mean their milliseconds: a coarse timer
+        // may fire 5 % early or late.
+        t->setTimerType(Qt::PreciseTimer);
         return t;
     };
     tmrState = timer("tmrState", 400);
@@ -244,7 +248,12 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
-    if (MSComm1->isopen()) MSComm1->close();
+    if (MSComm1->isopen()) closeport();
+}
+
+void Form1::setsessionlog(SessionLog* log) {
+    sessionlog = log;
+    if (log) log->onfailure([this](const QString& why) { txtStatus->setText(why); });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -20,6 +20,7 @@ class QTimer;
 namespace gaspuff {
 
 class SerialPort;
+class SessionLog;
 class Shape;
 class WaveGraph;
 
@@ -102,6 +103,10 @@ public:
 
     // Shows a modal message with a single OK button; tests put their own here.
     std::function<void(const QString&)> messagebox;
+    // Records the session when set (by --log); a log that fails says so once
+    // in the status box.
+    void setsessionlog(SessionLog* log);
+    SessionLog* sessionlog = nullptr;
 
     void drawgraph();
     void parseline(const QByteArray& line);
@@ -154,6 +159,11 @@ private:
     void setcaption(QLabel* label, const QString& caption);
     void reportfailure(int code, const char* description);
     void capmessages();
+    // Closes the port, telling the operator of output the line did not take.
+    void closeport();
+    void logport(const char* what);
+    // Ends a read-back that did not complete: deadline off, buttons back.
+    void endreadback();
 };
 
 }  // namespace gaspuff

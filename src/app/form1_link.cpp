@@ -3,11 +3,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
 
 #include "app/form1.h"
 #include "app/shape.h"
 #include "link/lineassembly.h"
 #include "link/serialport.h"
+#include "protocol/sessionlog.h"
 
 namespace gaspuff {
 namespace {
@@ -33,21 +36,56 @@ void Form1::cmdLigar_Click() {
             break;
         case SerialPort::Opened: break;
     }
-    if (MSComm1->isopen()) txtStatus->setText(portmessage(MSComm1, " open successfully"));
+    if (!MSComm1->isopen()) return;
+    // A half line left from the last connection belongs to no line of this one.
+    rxbuffer.clear();
+    txtStatus->setText(portmessage(MSComm1, " open successfully"));
+    logport("opened");
 }
 
 void Form1::cmdDesligar_Click() {
-    if (MSComm1->isopen()) {
-        txtStatus->setText(portmessage(MSComm1, " closed"));
-        MSComm1->close();
-    } else {
+    if (!MSComm1->isopen()) {
         txtStatus->setText(portmessage(MSComm1, " not open"));
+        return;
+    }
+    txtStatus->setText(portmessage(MSComm1, " closed"));
+    closeport();
+}
+
+void Form1::closeport() {
+    const qint64 dropped = MSComm1->close();
+    logport("closed");
+    if (dropped > 0) {
+        // The far end did not take it in time; say what was lost rather than
+        // hold the window up for it.
+        lstMessages->insertItem(
+            0, QStringLiteral("%1 characters of output not sent: the line did not take them")
+                   .arg(dropped));
+        lstMessages->setCurrentRow(0);
+        capmessages();
     }
 }
 
 void Form1::MSComm1_LinkLost() {
-    // The port has closed itself; the indicator follows at the next tick.
+    // The port has closed itself; the port indicator follows at the next
+    // tick. Nothing is known of the controller any more: its boxes show what
+    // they show at start-up, and a read-back in progress ends here.
     txtStatus->setText(portmessage(MSComm1, " closed"));
+    logport("lost");
+    setcaption(lblState, QStringLiteral("state"));
+    shpState->setfillcolor(QColor(255, 255, 255));
+    setcaption(lblUptime, QStringLiteral("-"));
+    setcaption(lblAutoArm, QStringLiteral("-"));
+    if (rx.getting) endreadback();
+}
+
+void Form1::logport(const char* what) {
+    if (!sessionlog) return;
+    const QString device = MSComm1->devicepath();
+    sessionlog->event(QStringLiteral("port Com %1 %2%3")
+                          .arg(MSComm1->commport())
+                          .arg(QLatin1String(what),
+                               device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)));
 }
 
 void Form1::tmrState_Timer() {
@@ -66,7 +104,10 @@ void Form1::tmrState_Timer() {
 void Form1::MSComm1_OnComm() {
     const QByteArray received = MSComm1->input();
     rxactivity = true;
-    receivechunk(rxbuffer, received, [this](const QByteArray& line) { parseline(line); });
+    receive(rxbuffer, received, [this](const QByteArray& line) {
+        if (sessionlog) sessionlog->received(line);
+        parseline(line);
+    });
 }
 
 void Form1::tmrComTimeout_Timer() {

@@ -11,6 +11,7 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "link/serialport.h"
+#include "protocol/sessionlog.h"
 #include "waveform/records.h"
 
 namespace gaspuff {
@@ -50,6 +51,7 @@ void Form1::parseline(const QByteArray& line) {
                     tmrGetting->stop();
                     drawgraph();
                     enablebuttons();
+                    if (sessionlog) sessionlog->waveform("received", waveform);
                 }
                 break;
             case LineKind::Message:
@@ -98,10 +100,12 @@ bool Form1::sendcommand(const char* word) {
         txtStatus->setText(QStringLiteral("Not connected!"));
         return false;
     }
-    if (!MSComm1->output(QByteArray(word) + '\r')) {
+    const QByteArray command = QByteArray(word) + '\r';
+    if (!MSComm1->output(command)) {
         txtStatus->setText(MSComm1->errorstring());
         return false;
     }
+    if (sessionlog) sessionlog->sent(command);
     return true;
 }
 
@@ -115,10 +119,12 @@ void Form1::cmdStop_Click() { sendcommand("stop"); }
 void Form1::cmdSend_Click() {
     if (!sendcommand("load")) return;
     disablebuttons();
-    if (MSComm1->output(uploadtext(waveform)))
+    if (MSComm1->output(uploadtext(waveform))) {
         txtStatus->setText(QStringLiteral("Sent %1 points").arg(kWaveformLength));
-    else
+        if (sessionlog) sessionlog->waveform("sent", waveform);
+    } else {
         txtStatus->setText(MSComm1->errorstring());
+    }
     enablebuttons();
 }
 
@@ -129,12 +135,16 @@ void Form1::cmdGet_Click() {
     tmrGetting->start();
 }
 
-void Form1::tmrGetting_Timer() {
-    // The read-back missed its deadline: the staged points are dropped and
-    // the table and graph stay as they were.
+void Form1::endreadback() {
     tmrGetting->stop();
     rx.end();
     enablebuttons();
+}
+
+void Form1::tmrGetting_Timer() {
+    // The read-back missed its deadline: the staged points are dropped and
+    // the table and graph stay as they were.
+    endreadback();
     txtStatus->setText(QStringLiteral("Communication timeout"));
 }
 

@@ -1,9 +1,11 @@
 // The window's side of the waveform: point entry, Reset, the graph and files.
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 
 #include "app/form1.h"
 #include "protocol/number.h"
+#include "protocol/sessionlog.h"
 #include "waveform/files.h"
 #include "waveform/graph.h"
 #include "app/wavegraph.h"
@@ -12,8 +14,13 @@ namespace gaspuff {
 namespace {
 
 // A whole number from a text box, within lo..hi; nothing for any other text.
+// The operator's locale may write the decimal point as a comma ("2,5" is two
+// and a half there); "." is taken in every locale.
 std::optional<int16_t> readnumber(const QLineEdit* box, int lo, int hi) {
-    const QByteArray text = box->text().toUtf8();
+    QString typed = box->text();
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String(".")) typed.replace(point, QLatin1String("."));
+    const QByteArray text = typed.toUtf8();
     const Number n = tonumber(std::string_view(text.constData(), text.size()));
     if (n.status != NumberStatus::Ok || n.value < lo || n.value > hi) return std::nullopt;
     return n.value;
@@ -55,8 +62,12 @@ void Form1::cmdReset_Click() {
 
 void Form1::cmdSave_Click() {
     const QString name = filenametext->text();
-    const QString error = savewaveform(name, waveform);
-    txtStatus->setText(error.isEmpty() ? QStringLiteral("Waveform saved to ") + name : error);
+    if (const QString error = savewaveform(name, waveform); !error.isEmpty()) {
+        txtStatus->setText(error);
+        return;
+    }
+    txtStatus->setText(QStringLiteral("Waveform saved to ") + name);
+    if (sessionlog) sessionlog->event(QStringLiteral("file saved ") + name);
 }
 
 void Form1::cmdLoad_Click() {
@@ -71,6 +82,7 @@ void Form1::cmdLoad_Click() {
     }
     drawgraph();
     txtStatus->setText(QStringLiteral("Waveform loaded from ") + name);
+    if (sessionlog) sessionlog->event(QStringLiteral("file loaded ") + name);
 }
 
 }  // namespace gaspuff

@@ -97,13 +97,13 @@ TEST_F(Link, ReceivedLinesReachTheDisplaysInOrder) {
     EXPECT_EQ(form.lstMessages->item(0)->text(), "hello");
 }
 
-TEST_F(Link, PartialLineSurvivesDisconnectAndConnect) {
+TEST_F(Link, ConnectStartsWithAnEmptyReceiveBuffer) {
     form.cmdLigar_Click();
     port->feed("sto");
     form.cmdDesligar_Click();
     form.cmdLigar_Click();
-    port->feed("p|9|on\r");
-    EXPECT_EQ(form.lblState->text(), "stop");
+    port->feed("standby|1|off\r");
+    EXPECT_EQ(form.lblState->text(), "standby");
 }
 
 TEST_F(Link, WatchdogShowsTheTimeoutOnEverySilentTickWhileOpen) {

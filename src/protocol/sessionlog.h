@@ -1,0 +1,48 @@
+#pragma once
+// A record of a session on the line, kept on request: every line received,
+// every command written, ports opened and closed, waveforms sent and
+// received, files saved and loaded. One line each, stamped with the local
+// time, appended and flushed as it happens, so a crash loses at most the line
+// being written. Received text is escaped so it can never forge a line.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "waveform/table.h"
+
+namespace gaspuff {
+
+class SessionLog {
+public:
+    // Appends to the file at path, creating it if need be.
+    explicit SessionLog(const QString& path);
+    ~SessionLog();
+    SessionLog(const SessionLog&) = delete;
+    SessionLog& operator=(const SessionLog&) = delete;
+
+    // Told once, in a sentence, the first time the log cannot be written. A
+    // log that fails never stops its program: later lines are tried quietly.
+    void onfailure(std::function<void(const QString&)> tell);
+
+    void received(const QByteArray& line);  // "rx ..."
+    void sent(const QByteArray& text);      // "tx ...", the bytes written
+    void event(const QString& text);        // "port Com 10 opened", "file saved ..."
+    void waveform(const char* what, const Waveform& table);  // what, then 1000 values
+
+    // "2026-12-07T09:15:02.417+01:00": local time with its offset.
+    static QByteArray timestamp();
+    // Control bytes, backslash and bytes beyond ASCII as \r, \n, \t, \\, \xNN.
+    static QByteArray escaped(const QByteArray& text);
+
+private:
+    void write(const char* kind, const QByteArray& text);
+    void fail(int error);
+
+    QString path_;
+    int fd_ = -1;
+    int untold_ = 0;  // a failure nobody has been told of yet
+    bool told_ = false;
+    std::function<void(const QString&)> tell_;
+};
+
+}  // namespace gaspuff
