@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sys/stat.h>
 #include <algorithm>
 #include <utility>
 
@@ -55,6 +56,8 @@ bool WaveformReader::takeline() {
     // Take the line out of the buffer: the view must not outlive its text.
     const QByteArray line = std::exchange(line_, QByteArray());
     QByteArrayView text(line);
+    // Some editors begin a text file with a UTF-8 byte-order mark.
+    if (lineno_ == 1 && text.startsWith("\xEF\xBB\xBF")) text = text.sliced(3);
     while (!text.empty() && isblank(text.front())) text = text.sliced(1);
     while (!text.empty() && isblank(text.back())) text.chop(1);
     if (text.empty()) {
@@ -89,23 +92,33 @@ bool isregularfile(const QString& name) {
 }
 
 QString savewaveform(const QString& name, const Waveform& waveform) {
-    auto failure = [&](const QSaveFile& file) {
-        return QStringLiteral("Cannot save %1: %2").arg(name, file.errorString());
+    auto failure = [&](const QString& why) {
+        return QStringLiteral("Cannot save %1: %2").arg(name, why);
     };
+    // Save replaces a file's content. A FIFO, a socket or a device of that
+    // name (or a link to one) is no waveform file: it is left as it is.
+    struct stat st {};
+    if (::stat(QFile::encodeName(name).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return failure(QStringLiteral("it is not a regular file"));
     // Unbuffered, so that a short write (a full disk, a size limit) shows up
     // here: a buffered QFileDevice can lose it and commit a truncated file.
+    // A folder that refuses the temporary file may still let the file itself
+    // be rewritten in place.
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failure(file);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failure(file.errorString());
     const QByteArray text = waveformfiletext(waveform);
     for (qint64 done = 0; done < text.size();) {
         const qint64 n = file.write(text.constData() + done, text.size() - done);
         if (n <= 0) {
+            // The cause, before cancelling puts its own words in its place.
+            const QString why = file.errorString();
             file.cancelWriting();
-            return failure(file);
+            return failure(why);
         }
         done += n;
     }
-    if (!file.commit()) return failure(file);
+    if (!file.commit()) return failure(file.errorString());
     return {};
 }
 

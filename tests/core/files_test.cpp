@@ -1,176 +1,271 @@
+// Waveform files: what Save writes, what Load takes and refuses, and what
+// neither may do to the operator's table or to things that are not files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <memory>
 
+#include "permissions.h"
 #include "waveform/files.h"
 
 using namespace gaspuff;
 
 namespace {
 
+QByteArray native(const QString& p) { return QFile::encodeName(p); }
+
+bool writefile(const QString& name, const QByteArray& bytes) {
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+Waveform patterned() {
+    Waveform w{};
+    for (int i = 0; i < kWaveformLength; ++i) w[i] = static_cast<int16_t>(i % 97 - 20);
+    return w;
+}
+
 class WaveformFiles : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString path(const QString& name) const { return dir.filePath(name); }
-    void write(const QString& name, const QByteArray& bytes) {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray contents(const QString& name) {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static Waveform patterned() {
-        Waveform w{};
-        for (int i = 0; i < kWaveformLength; ++i) w[i] = static_cast<int16_t>(i % 97);
-        return w;
-    }
 };
 
 }  // namespace
 
-TEST_F(WaveformFiles, SaveWritesOneLinePerEntryWithCrLf) {
+TEST_F(WaveformFiles, SaveWritesCrLfRecordsThatLoadBackExactly) {
     Waveform w{};
-    ASSERT_EQ(savewaveform(path("zero.txt"), w), "");
-    const QByteArray zero = contents("zero.txt");
-    EXPECT_EQ(zero.size(), 3000);
-    EXPECT_EQ(zero, QByteArray("0\r\n").repeated(1000));
+    const QString zero = path("zero.txt");
+    ASSERT_EQ(savewaveform(zero, w), "");
+    QFile f(zero);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n").repeated(1000));
 
     for (int i = 0; i < 10; ++i) w[i] = 50;
-    ASSERT_EQ(savewaveform(path("fifty.txt"), w), "");
-    const QByteArray fifty = contents("fifty.txt");
-    EXPECT_EQ(fifty.size(), 3010);
-    EXPECT_TRUE(fifty.startsWith(QByteArray("50\r\n").repeated(10) + "0\r\n"));
-}
+    const QString fifty = path("fifty.txt");
+    ASSERT_TRUE(writefile(fifty, "an older, longer file that Save replaces without asking\n"));
+    ASSERT_EQ(savewaveform(fifty, w), "");
+    EXPECT_EQ(QFileInfo(fifty).size(), 3010);
 
-TEST_F(WaveformFiles, RoundTripOfRandomTablesIncludingNegatives) {
     auto* rng = QRandomGenerator::global();
-    for (int round = 0; round < 20; ++round) {
-        Waveform w{};
+    for (const QString& name : {QStringLiteral("with spaces.txt"), QStringLiteral("Wellenform-äöü-波形.txt"),
+                                QStringLiteral("100%1.txt")}) {
         for (auto& v : w) v = static_cast<int16_t>(rng->bounded(-32768, 32768));
-        ASSERT_EQ(savewaveform(path("r.txt"), w), "");
-        Waveform back{};
-        back.fill(7);
-        ASSERT_EQ(loadwaveform(path("r.txt"), back), "");
-        ASSERT_EQ(back, w);
+        w[0] = -32768, w[1] = 32767;
+        ASSERT_EQ(savewaveform(path(name), w), "") << name.toStdString();
+        Waveform back = patterned();
+        ASSERT_EQ(loadwaveform(path(name), back), "");
+        EXPECT_EQ(back, w);
     }
 }
 
-TEST_F(WaveformFiles, SaveReplacesAnExistingFileWithoutAsking) {
-    write("old.txt", "garbage that is longer than nothing\n");
-    ASSERT_EQ(savewaveform(path("old.txt"), patterned()), "");
-    Waveform back{};
-    ASSERT_EQ(loadwaveform(path("old.txt"), back), "");
-    EXPECT_EQ(back, patterned());
+TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesItHolds) {
+    // Bytes, and the entries they give; the rest of the table stays.
+    const std::pair<QByteArray, std::vector<int>> cases[] = {
+        {"", {}},
+        {"150\r\n-5\r\n32767\r\n-32768", {150, -5, 32767, -32768}},
+        {" -5 \n\t7\r\n+8\r9\r\n10\n\n\n", {-5, 7, 8, 9, 10}},
+        {"\xEF\xBB\xBF"
+         "12\r\n13\r\n",
+         {12, 13}},  // a byte-order mark, as some editors write one
+        {"1\r\n" + QByteArray("\r\n").repeated(2 * 1024 * 1024), {1}},
+    };
+    for (const auto& [bytes, entries] : cases) {
+        // The reader in any chunking, and Load from disk, agree.
+        for (qsizetype piece : {qsizetype(1), qsizetype(3), bytes.size() + 1}) {
+            WaveformReader r("f");
+            for (qsizetype i = 0; i < bytes.size(); i += piece)
+                ASSERT_TRUE(r.feed(QByteArrayView(bytes).sliced(i, std::min(piece, bytes.size() - i))));
+            ASSERT_TRUE(r.finish()) << r.error().toStdString();
+            EXPECT_EQ(std::vector<int>(r.entries().begin(), r.entries().begin() + r.count()), entries);
+        }
+        ASSERT_TRUE(writefile(path("good.txt"), bytes));
+        Waveform w = patterned();
+        ASSERT_EQ(loadwaveform(path("good.txt"), w), "") << bytes.left(20).constData();
+        Waveform expected = patterned();
+        std::copy(entries.begin(), entries.end(), expected.begin());
+        EXPECT_EQ(w, expected) << bytes.left(20).constData();
+    }
 }
 
-TEST_F(WaveformFiles, ShortAndEmptyFilesChangeOnlyTheirEntries) {
-    write("empty.txt", "");
-    Waveform w = patterned();
-    ASSERT_EQ(loadwaveform(path("empty.txt"), w), "");
-    EXPECT_EQ(w, patterned());
-
-    QByteArray ten;
-    for (int i = 0; i < 10; ++i) ten += "150\r\n";
-    write("ten.txt", ten);
-    ASSERT_EQ(loadwaveform(path("ten.txt"), w), "");
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(w[i], 150);
-    for (int i = 10; i < kWaveformLength; ++i) EXPECT_EQ(w[i], patterned()[i]);
-}
-
-TEST_F(WaveformFiles, AcceptsWhatSaveNeverWritesWhereTheMeaningIsPlain) {
-    write("loose.txt", " -5 \n\t7\r\n+8\r9\r\n10\n\n\n");
-    Waveform w{};
-    ASSERT_EQ(loadwaveform(path("loose.txt"), w), "");
-    EXPECT_EQ((std::vector<int>(w.begin(), w.begin() + 6)), (std::vector<int>{-5, 7, 8, 9, 10, 0}));
-}
-
-TEST_F(WaveformFiles, BadFilesFailWholeAndNameTheLine) {
-    const Waveform before = patterned();
+TEST_F(WaveformFiles, ABadFileFailsWholeNamingTheLineAndChangesNothing) {
     const std::pair<QByteArray, QString> cases[] = {
         {"1\r\n2\r\nabc\r\n", "Line 3 of %1 is not a whole number"},
         {"1\r\n1.5\r\n", "Line 2 of %1 is not a whole number"},
+        {"1 2\r\n", "Line 1 of %1 is not a whole number"},
+        {"-\r\n", "Line 1 of %1 is not a whole number"},
+        {QByteArray("1\r\n2\0\r\n", 7), "Line 2 of %1 is not a whole number"},
+        {"\xff\r\n", "Line 1 of %1 is not a whole number"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "1\r\n",
+         "Line 1 of %1 is not a whole number"},
+        {"5\r\n" + QByteArray(1000, ' ') + "6\r\n", "Line 2 of %1 is not a whole number"},
         {"40000\r\n", "Line 1 of %1 is outside -32768..32767"},
         {"-32769\r\n", "Line 1 of %1 is outside -32768..32767"},
         {"1\r\n\r\n2\r\n", "Line 2 of %1 is empty"},
-        {"1 2\r\n", "Line 1 of %1 is not a whole number"},
-        {"-\r\n", "Line 1 of %1 is not a whole number"},
-        {QByteArray("5\r\n") + QByteArray(1000, ' ') + "6\r\n", "Line 2 of %1 is not a whole number"},
         {QByteArray("1\r\n").repeated(1001), "%1 has more than 1000 entries"},
+        {QByteArray("55\r\n").repeated(10 * 1024 * 1024 / 4), "%1 has more than 1000 entries"},
     };
+    const QString name = path("bad file.txt");
     for (const auto& [bytes, message] : cases) {
-        write("bad.txt", bytes);
-        Waveform w = before;
-        EXPECT_EQ(loadwaveform(path("bad.txt"), w), message.arg(path("bad.txt"))) << bytes.left(40).constData();
-        EXPECT_EQ(w, before);
-    }
-}
-
-TEST_F(WaveformFiles, TenMegabyteFileFailsQuicklyAndChangesNothing) {
-    write("big.txt", QByteArray("12\r\n").repeated(10 * 1024 * 1024 / 4));
-    Waveform w = patterned();
-    EXPECT_EQ(loadwaveform(path("big.txt"), w), path("big.txt") + " has more than 1000 entries");
-    EXPECT_EQ(w, patterned());
-}
-
-TEST_F(WaveformFiles, ExistenceTestWantsARegularFile) {
-    write(".hidden.txt", "1\r\n");
-    EXPECT_TRUE(isregularfile(path(".hidden.txt")));
-    QDir(dir.path()).mkdir("folder");
-    EXPECT_FALSE(isregularfile(path("folder")));
-    EXPECT_FALSE(isregularfile(path("missing.txt")));
-    EXPECT_FALSE(isregularfile("/dev/null"));
-    EXPECT_FALSE(isregularfile(""));
-}
-
-TEST_F(WaveformFiles, UnusualNamesWork) {
-    for (const QString& name : {QStringLiteral("with spaces.txt"), QStringLiteral("Wellenform-äöü-波形.txt"),
-                               QStringLiteral("100%1.txt")}) {
-        ASSERT_EQ(savewaveform(path(name), patterned()), "") << name.toStdString();
-        Waveform w{};
-        ASSERT_EQ(loadwaveform(path(name), w), "");
+        ASSERT_TRUE(writefile(name, bytes));
+        Waveform w = patterned();
+        EXPECT_EQ(loadwaveform(name, w), message.arg(name)) << bytes.left(20).constData();
         EXPECT_EQ(w, patterned());
     }
 }
 
-TEST_F(WaveformFiles, SaveIntoAMissingFolderFailsWithADescription) {
-    const QString error = savewaveform(path("nofolder/w.txt"), patterned());
-    EXPECT_TRUE(error.startsWith("Cannot save " + path("nofolder/w.txt") + ": ")) << error.toStdString();
-    EXPECT_FALSE(QFile::exists(path("nofolder/w.txt")));
+TEST_F(WaveformFiles, OnlyAnExistingRegularFileCountsAsOneToLoad) {
+    ASSERT_TRUE(writefile(path(".hidden.txt"), "1\r\n"));
+    EXPECT_TRUE(isregularfile(path(".hidden.txt")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    for (const QString& name : {path("folder"), path("missing.txt"), QStringLiteral("/dev/null"), QString()})
+        EXPECT_FALSE(isregularfile(name)) << name.toStdString();
 }
 
-TEST_F(WaveformFiles, SaveThatCannotCompleteLeavesTheOldFileIntact) {
-    ASSERT_EQ(savewaveform(path("keep.txt"), patterned()), "");
-    const QByteArray old = contents("keep.txt");
-    // Limit the size of any file this process writes to well below a table.
-    std::signal(SIGXFSZ, SIG_IGN);
+TEST_F(WaveformFiles, SaveRefusesWhatIsNoRegularFileFollowsLinksAndKeepsPermissions) {
+    const QString plain = path("plain.txt");
+    ASSERT_TRUE(writefile(plain, "old\r\n"));
+    ASSERT_EQ(::chmod(native(plain).constData(), 0640), 0);
+    const QString fifo = path("fifo");
+    // What is at the name, how to make it (false: not possible here), and
+    // whether Save must refuse it.
+    const std::tuple<const char*, std::function<bool(const QByteArray&)>, bool> targets[] = {
+        {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0600) == 0; }, true},
+        {"socket",
+         [](const QByteArray& p) {
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un a{};
+             a.sun_family = AF_UNIX;
+             std::strncpy(a.sun_path, p.constData(), sizeof a.sun_path - 1);
+             const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+             ::close(s);
+             return bound;
+         },
+         true},
+        {"null-device",
+         [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         true},
+        {"link-to-fifo", [&](const QByteArray& p) { return ::symlink(native(fifo), p) == 0; }, true},
+        {"link-to-file", [&](const QByteArray& p) { return ::symlink(native(plain), p) == 0; }, false},
+        {"file-of-mode-0600",
+         [](const QByteArray& p) { return writefile(p, "x") && ::chmod(p.constData(), 0600) == 0; },
+         false},
+    };
+    for (const auto& [what, make, refused] : targets) {
+        const QString p = path(what);
+        if (!make(native(p))) {  // a device node needs root
+            std::cout << "skipped: cannot make a " << what << " here\n";
+            continue;
+        }
+        struct stat before {}, after {};
+        ASSERT_EQ(::lstat(native(p).constData(), &before), 0);
+        const QString error = savewaveform(p, patterned());
+        ASSERT_EQ(::lstat(native(p).constData(), &after), 0) << what;
+        EXPECT_EQ(after.st_mode, before.st_mode) << what;  // kind and permissions kept
+        if (refused) {
+            EXPECT_EQ(error, "Cannot save " + p + ": it is not a regular file") << what;
+            EXPECT_EQ(after.st_ino, before.st_ino) << what;
+            continue;
+        }
+        EXPECT_EQ(error, "") << what;
+        Waveform back{};
+        EXPECT_EQ(loadwaveform(p, back), "");
+        EXPECT_EQ(back, patterned()) << what;
+    }
+    struct stat target {};
+    ASSERT_EQ(::stat(native(plain).constData(), &target), 0);
+    EXPECT_EQ(target.st_mode & 0777, 0640u);  // written through its link, mode kept
+}
+
+TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Waveform other{};
-    other.fill(55);
-    const QString error = savewaveform(path("keep.txt"), other);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_TRUE(error.startsWith("Cannot save " + path("keep.txt") + ": ")) << error.toStdString();
-    EXPECT_EQ(contents("keep.txt"), old);
+    std::unique_ptr<test::FilePermissionsApply> permissions;
+    QString locked;
+    // The platform's words for each cause; how to bring it about on a folder
+    // holding the old file (false: not possible here); how to end it.
+    const std::tuple<const char*, std::function<bool(const QString&)>, std::function<void()>> cases[] = {
+        {"File too large",
+         [&](const QString&) {
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit small = saved;
+             small.rlim_cur = 1000;  // well below a table
+             return setrlimit(RLIMIT_FSIZE, &small) == 0;
+         },
+         [&] { setrlimit(RLIMIT_FSIZE, &saved); }},
+        {"Permission denied",
+         [&](const QString& folder) {
+             locked = folder;
+             ::chmod(native(folder + "/w.txt").constData(), 0444);
+             ::chmod(native(folder).constData(), 0555);
+             permissions = std::make_unique<test::FilePermissionsApply>();
+             const int fd = ::open(native(folder + "/w.txt").constData(), O_WRONLY);
+             if (fd >= 0) ::close(fd);
+             return fd < 0;
+         },
+         [&] {
+             permissions.reset();
+             ::chmod(native(locked).constData(), 0755);
+         }},
+        {"No space left on device",
+         [&](const QString& folder) {
+             // The old file and a filler on a 64 kB file system, full.
+             if (::mount("tmpfs", native(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+                 return false;
+             return savewaveform(folder + "/w.txt", patterned()).isEmpty() &&
+                    (writefile(folder + "/filler", QByteArray(64 * 1024, 'x')), true);
+         },
+         [&] {}},
+    };
+    for (const auto& [cause, block, unblock] : cases) {
+        const QString folder = path(cause);
+        const QString name = folder + "/w.txt";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_EQ(savewaveform(name, patterned()), "");
+        if (!block(folder)) {
+            unblock();
+            std::cout << "skipped: " << cause << " cannot be arranged here\n";
+            continue;
+        }
+        Waveform other{};
+        other.fill(55);
+        const QString error = savewaveform(name, other);
+        unblock();
+        EXPECT_EQ(error, "Cannot save " + name + ": " + cause);
+        Waveform back{};
+        EXPECT_EQ(loadwaveform(name, back), "") << cause;
+        EXPECT_EQ(back, patterned()) << cause;
+        ::umount(native(folder).constData());
+    }
+    EXPECT_TRUE(savewaveform(path("no folder/w.txt"), patterned()).startsWith("Cannot save "));
+    EXPECT_FALSE(QFile::exists(path("no folder/w.txt")));
 }
 
-TEST(WaveformReader, ChunkingDoesNotMatter) {
-    const QByteArray text = "1\r\n-2\r\n 3 \n4\r5";
-    for (int size = 1; size <= 4; ++size) {
-        WaveformReader r("f");
-        for (qsizetype i = 0; i < text.size(); i += size) ASSERT_TRUE(r.feed(QByteArrayView(text).sliced(i, std::min<qsizetype>(size, text.size() - i))));
-        ASSERT_TRUE(r.finish());
-        ASSERT_EQ(r.count(), 5);
-        EXPECT_EQ(r.entries()[1], -2);
-        EXPECT_EQ(r.entries()[4], 5);
-    }
+TEST_F(WaveformFiles, AWritableFileInAFolderThatRefusesNewFilesIsRewrittenInPlace) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    const QString name = path("locked/w.txt");
+    ASSERT_EQ(savewaveform(name, Waveform{}), "");
+    ASSERT_EQ(::chmod(native(path("locked")).constData(), 0555), 0);
+    test::FilePermissionsApply permissions;
+    ASSERT_EQ(savewaveform(name, patterned()), "");
+    Waveform back{};
+    EXPECT_EQ(loadwaveform(name, back), "");
+    EXPECT_EQ(back, patterned());
+    EXPECT_EQ(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"w.txt"});
 }

@@ -5,8 +5,6 @@
 // use.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -20,6 +18,7 @@
 
 #include "app/form1.h"
 #include "fakeport.h"
+#include "permissions.h"
 #include "link/lineassembly.h"
 #include "waveform/files.h"
 #include "app/wavegraph.h"
@@ -78,31 +77,6 @@ class HostileInput : public ::testing::Test {
     Form1 form{port};
     QTemporaryDir dir;
     QString status() const { return form.txtStatus->text(); }
-};
-
-// Root passes every file permission check. For the length of a test this
-// thread gives up the two capabilities that allow that, so permissions apply
-// as they do for an operator; the destructor takes them back.
-class FilePermissionsApply {
-  public:
-    FilePermissionsApply() {
-        if (::geteuid() != 0) return;
-        if (::syscall(SYS_capget, &header_, saved_) != 0) return;
-        __user_cap_data_struct lowered[2];
-        std::memcpy(lowered, saved_, sizeof lowered);
-        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        lowered_ = ::syscall(SYS_capset, &header_, lowered) == 0;
-    }
-    ~FilePermissionsApply() {
-        if (lowered_) ::syscall(SYS_capset, &header_, saved_);
-    }
-    FilePermissionsApply(const FilePermissionsApply&) = delete;
-    FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
-
-  private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2]{};
-    bool lowered_ = false;
 };
 
 // True when this process really cannot create a file in folder.
@@ -180,7 +154,7 @@ TEST_F(HostileInput, FoldersAndFilesWithoutPermissionFailWithTheReasonAndChangeN
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::WriteOwner));
 
-    FilePermissionsApply permissions;
+    test::FilePermissionsApply permissions;
     if (!writingrefused(locked))
         GTEST_SKIP() << "file permissions are not enforced for this process";
 
