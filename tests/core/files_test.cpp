@@ -255,6 +255,11 @@ TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
     }
     EXPECT_TRUE(savewaveform(path("no folder/w.txt"), patterned()).startsWith("Cannot save "));
     EXPECT_FALSE(QFile::exists(path("no folder/w.txt")));
+    const QString unreadable = path("File too large/w.txt");
+    ::chmod(native(unreadable).constData(), 0200);
+    test::FilePermissionsApply apply;
+    Waveform w{};
+    EXPECT_EQ(loadwaveform(unreadable, w), "Cannot load " + unreadable + ": Permission denied");
 }
 
 TEST_F(WaveformFiles, AWritableFileInAFolderThatRefusesNewFilesIsRewrittenInPlace) {

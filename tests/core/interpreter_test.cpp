@@ -1,4 +1,7 @@
+// What a line from the controller means, and the read-back it drives.
 #include <gtest/gtest.h>
+
+#include <QByteArrayList>
 
 #include "protocol/interpreter.h"
 
@@ -10,109 +13,79 @@ struct Interpreter {
     Reception rx;
     Waveform waveform{};
     LineMeaning operator()(const QByteArray& line) { return interpretline(line, rx, waveform); }
-    void startreadback() { rx.start(); }
 };
 
 }  // namespace
 
-TEST(StatusLines, SplitAtTheFirstAndLastBar) {
-    Interpreter in;
-    LineMeaning m = in("stop|3605|on");
-    EXPECT_EQ(m.kind, LineKind::Status);
-    EXPECT_EQ(m.state, "stop");
-    EXPECT_EQ(m.uptime, "3605");
-    EXPECT_EQ(m.autoarm, "on");
-
-    m = in("armed|12|off|x");
-    EXPECT_EQ(m.state, "armed");
-    EXPECT_EQ(m.uptime, "12|off");
-    EXPECT_EQ(m.autoarm, "x");
-
-    m = in("|x|");
-    EXPECT_EQ(m.kind, LineKind::Status);
-    EXPECT_EQ(m.state, "");
-    EXPECT_EQ(m.uptime, "x");
-    EXPECT_EQ(m.autoarm, "");
-}
-
-TEST(MessageLines, SingleBarNumbersWhileIdleAndEmptyLines) {
-    Interpreter in;
-    EXPECT_EQ(in("ok|1").kind, LineKind::Message);
-    EXPECT_EQ(in("42").kind, LineKind::Message);
-    EXPECT_EQ(in("").kind, LineKind::Empty);
-    EXPECT_EQ(in("40000").kind, LineKind::Message);  // no read-back: no conversion
-    EXPECT_EQ(in.waveform, Waveform{});
-}
-
-TEST(ReadBack, StoresCountsBogusAndRejectsOverflow) {
-    Interpreter in;
-    in.startreadback();
-    EXPECT_EQ(in("100").point, PointResult::Stored);
-    EXPECT_EQ(in("0").point, PointResult::Stored);
-    EXPECT_EQ(in("101").point, PointResult::Bogus);
-    EXPECT_EQ(in("-1").point, PointResult::Bogus);
-    EXPECT_EQ(in("40000").kind, LineKind::Overflow);
-    EXPECT_EQ(in("100.5").kind, LineKind::Point);
-    EXPECT_EQ(in("99.5").kind, LineKind::Point);
-    EXPECT_EQ(in("\n42").kind, LineKind::Point);
-    EXPECT_EQ(in("hello").kind, LineKind::Message);
-    EXPECT_EQ(in.rx.pointcount, 5);
-    EXPECT_EQ(in.rx.boguscount, 2);
-    EXPECT_EQ(in.rx.staging[0], 100);
-    EXPECT_EQ(in.rx.staging[1], 0);
-    EXPECT_EQ(in.rx.staging[2], 100);
-    EXPECT_EQ(in.rx.staging[3], 100);
-    EXPECT_EQ(in.rx.staging[4], 42);
-    // Nothing reaches the table before the read-back completes.
-    EXPECT_EQ(in.waveform, Waveform{});
-}
-
-TEST(ReadBack, StatusLineInTheMiddleLeavesTheCountersAlone) {
-    Interpreter in;
-    in.startreadback();
-    in("5");
-    in("500");
-    EXPECT_EQ(in("armed|1|on").kind, LineKind::Status);
-    EXPECT_EQ(in.rx.pointcount, 1);
-    EXPECT_EQ(in.rx.boguscount, 1);
-    EXPECT_TRUE(in.rx.getting);
-}
-
-TEST(ReadBack, ThousandAcceptedPointsCompleteItWhateverBogusIsMixedIn) {
-    Interpreter in;
-    in.startreadback();
-    Waveform expected{};
-    for (int i = 0; i < kWaveformLength; ++i) {
-        expected[i] = static_cast<int16_t>(i % 101);
-        if (i % 7 == 0) {
-            EXPECT_EQ(in("250").point, PointResult::Bogus);
+TEST(Interpreter, SortsLinesIntoStatusPointMessageAndEmpty) {
+    // Line, whether a read-back runs, its kind and, for a status line, its
+    // three fields.
+    const std::tuple<QByteArray, bool, LineKind, QByteArrayList> cases[] = {
+        {"stop|3605|on", false, LineKind::Status, {"stop", "3605", "on"}},
+        {"armed|12|off|x", true, LineKind::Status, {"armed", "12|off", "x"}},
+        {"|x|", false, LineKind::Status, {"", "x", ""}},
+        {"\nstop|1|0", false, LineKind::Status, {"\nstop", "1", "0"}},
+        {"ok|1", false, LineKind::Message, {}},
+        {"42", false, LineKind::Message, {}},
+        {"40000", false, LineKind::Message, {}},
+        {"hello", true, LineKind::Message, {}},
+        {"", false, LineKind::Empty, {}},
+        {"", true, LineKind::Empty, {}},
+        {"42", true, LineKind::Point, {}},
+        {"\n42", true, LineKind::Point, {}},
+        {"40000", true, LineKind::Overflow, {}},
+        {QByteArray("5\0", 2), true, LineKind::Message, {}},
+        {"\xff" "7", true, LineKind::Message, {}},
+    };
+    for (const auto& [line, getting, kind, fields] : cases) {
+        Interpreter in;
+        if (getting) in.rx.start();
+        const LineMeaning m = in(line);
+        EXPECT_EQ(m.kind, kind) << line.constData();
+        if (kind == LineKind::Status) {
+            EXPECT_EQ((QByteArrayList{m.state, m.uptime, m.autoarm}), fields) << line.constData();
         }
+        EXPECT_EQ(in.rx.pointcount, kind == LineKind::Point) << line.constData();
+        EXPECT_EQ(in.waveform, Waveform{});
+    }
+}
+
+TEST(Interpreter, AReadBackStagesAcceptedPointsCountsBogusOnesAndCompletesAtTheThousandth) {
+    Interpreter in;
+    in.rx.start();
+    const std::pair<QByteArray, PointResult> first[] = {
+        {"100", PointResult::Stored}, {"101", PointResult::Bogus},   {"0", PointResult::Stored},
+        {"-1", PointResult::Bogus},   {"100.5", PointResult::Stored}, {"99.5", PointResult::Stored},
+    };
+    for (const auto& [line, result] : first) EXPECT_EQ(in(line).point, result) << line.constData();
+    in("armed|1|on");  // a status line leaves the read-back alone
+    EXPECT_EQ(in.rx.pointcount, 4);
+    EXPECT_EQ(in.rx.boguscount, 2);
+    Waveform expected{};
+    expected[0] = expected[2] = expected[3] = 100;
+    for (int i = 4; i < kWaveformLength; ++i) {
+        expected[i] = static_cast<int16_t>(i % 101);
+        if (i % 7 == 0) in("250");
         const LineMeaning m = in(QByteArray::number(expected[i]));
-        EXPECT_EQ(m.point, i + 1 == kWaveformLength ? PointResult::Completed : PointResult::Stored);
+        ASSERT_EQ(m.point, i + 1 == kWaveformLength ? PointResult::Completed : PointResult::Stored);
+        if (i < 999) {
+            ASSERT_EQ(in.waveform, Waveform{});  // staged until complete
+        }
     }
     EXPECT_EQ(in.waveform, expected);
     EXPECT_FALSE(in.rx.getting);
     EXPECT_EQ(in.rx.pointcount, 0);
     EXPECT_EQ(in.rx.boguscount, 0);
-    // After completion a number is a message again.
     EXPECT_EQ(in("7").kind, LineKind::Message);
-}
 
-TEST(ReadBack, ThousandLinesWithSomeBogusDoNotComplete) {
-    Interpreter in;
-    in.startreadback();
+    in.rx.start();  // a thousand lines of which some are bogus do not complete it
     for (int i = 0; i < kWaveformLength; ++i) in(i % 100 == 0 ? "-5" : "50");
-    EXPECT_TRUE(in.rx.getting);
     EXPECT_EQ(in.rx.pointcount, 990);
     EXPECT_EQ(in.rx.boguscount, 10);
-    EXPECT_EQ(in.waveform, Waveform{});
-}
-
-TEST(ReadBack, BogusCounterNeverWrapsAround) {
-    Interpreter in;
-    in.startreadback();
     in.rx.boguscount = INT16_MAX;
     in("500");
-    EXPECT_EQ(in.rx.boguscount, INT16_MAX);
+    EXPECT_EQ(in.rx.boguscount, INT16_MAX);  // never wraps
+    in.rx.end();
+    EXPECT_EQ(in("1").kind, LineKind::Message);
+    EXPECT_EQ(in.waveform, expected);
 }
-

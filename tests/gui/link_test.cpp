@@ -1,142 +1,120 @@
-#include <gtest/gtest.h>
-
+// The window's side of the link: Connect, Disconnect, the port state display,
+// receiving, the watchdog and a lost device.
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 
-#include "app/form1.h"
-#include "app/shape.h"
-#include "fakeport.h"
+#include "panel.h"
 
 using namespace gaspuff;
+using Link = test::Panel;
 
-namespace {
-
-class Link : public ::testing::Test {
-protected:
-    test::FakePort* port = new test::FakePort;
-    Form1 form{port};
-    QString status() const { return form.txtStatus->text(); }
-};
-
-}  // namespace
-
-TEST_F(Link, ConnectReportsEachOpenResult) {
+TEST_F(Link, ConnectReportsEachOpenResultAndIsIgnoredWhileOpen) {
+    const std::pair<SerialPort::OpenResult, const char*> cases[] = {
+        {SerialPort::NoSuchPort, "Port 3 does not exist"},
+        {SerialPort::AlreadyOpen, "Port 3 is already open"},
+        {SerialPort::OpenFailed, "Port 3 open failed"},
+        {SerialPort::Opened, "Port 3 open successfully"},
+    };
     form.cmbSerialPort->setCurrentIndex(2);
-    port->nextopen = SerialPort::NoSuchPort;
-    form.cmdLigar_Click();
-    EXPECT_EQ(status(), "Port 3 does not exist");
-    port->nextopen = SerialPort::AlreadyOpen;
-    form.cmdLigar_Click();
-    EXPECT_EQ(status(), "Port 3 is already open");
-    port->nextopen = SerialPort::OpenFailed;
-    form.cmdLigar_Click();
-    EXPECT_EQ(status(), "Port 3 open failed");
-    form.tmrState_Timer();
-    EXPECT_EQ(form.shpEstado->fillcolor(), QColor(255, 0, 0));
-    EXPECT_EQ(form.lblPortState->text(), "Port closed");
-
-    port->nextopen = SerialPort::Opened;
-    form.cmbSerialPort->setCurrentIndex(9);
-    form.cmdLigar_Click();
-    EXPECT_EQ(status(), "Port 10 open successfully");
-    EXPECT_EQ(port->commport(), 10);
-}
-
-TEST_F(Link, ConnectWhileOpenDoesNothing) {
-    form.cmdLigar_Click();
-    form.txtStatus->setText("something else");
+    for (const auto& [result, message] : cases) {
+        port->nextopen = result;
+        form.cmdLigar_Click();
+        EXPECT_EQ(status(), message);
+    }
+    EXPECT_EQ(port->commport(), 3);
+    form.txtStatus->clear();
     form.cmbSerialPort->setCurrentIndex(0);
     form.cmdLigar_Click();
-    EXPECT_EQ(port->opens, 1);
-    EXPECT_EQ(port->commport(), 10);
-    EXPECT_EQ(status(), "something else");
+    EXPECT_EQ(port->opens, 4);
+    EXPECT_EQ(status(), "");
 }
 
-TEST_F(Link, PortStateTickFollowsTheOpenState) {
+TEST_F(Link, PortStateTickAndDisconnect) {
+    form.cmdDesligar_Click();
+    EXPECT_EQ(status(), "Port 1 not open");  // no Connect yet
     form.cmdLigar_Click();
     form.tmrState_Timer();
     EXPECT_EQ(form.shpEstado->fillcolor(), QColor(0, 255, 0));
     EXPECT_EQ(form.lblPortState->text(), "Port open");
-    EXPECT_EQ(form.lblPortSetting->text(), "115200,n,8,1");
     EXPECT_FALSE(form.cmbSerialPort->isEnabled());
+    port->setsettings("9600,e,7,2");
+    form.tmrState_Timer();
+    EXPECT_EQ(form.lblPortSetting->text(), "9600,e,7,2");
 
     form.cmdDesligar_Click();
     EXPECT_EQ(status(), "Port 10 closed");
     EXPECT_FALSE(port->isopen());
+    port->setsettings("115200,n,8,1");
     form.tmrState_Timer();
     EXPECT_EQ(form.shpEstado->fillcolor(), QColor(255, 0, 0));
     EXPECT_EQ(form.lblPortState->text(), "Port closed");
-    EXPECT_EQ(form.lblPortSetting->text(), "115200,n,8,1");
+    EXPECT_EQ(form.lblPortSetting->text(), "9600,e,7,2");  // kept while closed
     EXPECT_TRUE(form.cmbSerialPort->isEnabled());
+    form.cmdDesligar_Click();
+    EXPECT_EQ(status(), "Port 10 not open");
+    EXPECT_TRUE(messages().isEmpty());  // nothing was left unsent
 }
 
-TEST_F(Link, DisconnectWhenClosedNamesTheLastPort) {
+TEST_F(Link, OutputTheLineDidNotTakeAtDisconnectIsReported) {
+    connect();
+    port->unsentatclose = 3812;
     form.cmdDesligar_Click();
-    EXPECT_EQ(status(), "Port 1 not open");  // no Connect yet
-    form.cmbSerialPort->setCurrentIndex(4);
-    port->nextopen = SerialPort::NoSuchPort;
-    form.cmdLigar_Click();
-    form.cmdDesligar_Click();
-    EXPECT_EQ(status(), "Port 5 not open");
-    EXPECT_EQ(port->closes, 0);
+    EXPECT_EQ(status(), "Port 10 closed");
+    EXPECT_EQ(messages(),
+              QStringList{"3812 characters of output not sent: the line did not take them"});
 }
 
-TEST_F(Link, ReceivedLinesReachTheDisplaysInOrder) {
+TEST_F(Link, LinesSplitOverEventsReachTheDisplaysInOrderFromAnEmptyBuffer) {
+    connect();
+    port->feed("sto");  // a half line of the last connection
+    form.cmdDesligar_Click();
     form.cmdLigar_Click();
     port->feed("arm");
     port->feed("ed|31");
     EXPECT_EQ(form.lblState->text(), "state");
     port->feed("2|on\rhello\r\rstandby|313|off\r");
-    EXPECT_EQ(form.lblState->text(), "standby");
-    EXPECT_EQ(form.lblUptime->text(), "313");
-    EXPECT_EQ(form.lblAutoArm->text(), "off");
-    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 255, 0));
-    ASSERT_EQ(form.lstMessages->count(), 1);
-    EXPECT_EQ(form.lstMessages->item(0)->text(), "hello");
-}
-
-TEST_F(Link, ConnectStartsWithAnEmptyReceiveBuffer) {
-    form.cmdLigar_Click();
-    port->feed("sto");
-    form.cmdDesligar_Click();
-    form.cmdLigar_Click();
-    port->feed("standby|1|off\r");
-    EXPECT_EQ(form.lblState->text(), "standby");
+    EXPECT_EQ(captions(), (QStringList{"standby", "313", "off"}));
+    EXPECT_EQ(messages(), QStringList{"hello"});
 }
 
 TEST_F(Link, WatchdogShowsTheTimeoutOnEverySilentTickWhileOpen) {
     form.tmrComTimeout_Timer();
+    form.tmrComTimeout_Timer();
     EXPECT_EQ(status(), "");  // closed: never
-    form.cmdLigar_Click();
+    connect();
     port->feed("x\r");
     form.tmrComTimeout_Timer();
     EXPECT_EQ(status(), "Port 10 open successfully");
-    form.tmrComTimeout_Timer();
-    EXPECT_EQ(status(), "Communication timeout");
-    EXPECT_EQ(form.lblState->text(), "timeout");
-    EXPECT_EQ(form.shpState->fillcolor(), QColor(100, 100, 100));
-    form.txtStatus->clear();
-    form.tmrComTimeout_Timer();
-    EXPECT_EQ(status(), "Communication timeout");
-    // The next status line replaces the caption and, for a known word, the grey.
+    for (int tick = 0; tick < 2; ++tick) {
+        form.txtStatus->clear();
+        form.tmrComTimeout_Timer();
+        EXPECT_EQ(status(), "Communication timeout");
+        EXPECT_EQ(form.lblState->text(), "timeout");
+        EXPECT_EQ(form.shpState->fillcolor(), QColor(100, 100, 100));
+    }
     port->feed("stop|1|on\r");
     EXPECT_EQ(form.lblState->text(), "stop");
     EXPECT_EQ(form.shpState->fillcolor(), QColor(0, 255, 0));
 }
 
-TEST_F(Link, LostDeviceClosesThePortAndSaysSo) {
-    form.cmdLigar_Click();
+TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
+    connect();
+    form.waveform.fill(12);
+    port->feed("armed|312|on\r");
+    form.cmdGet_Click();
+    port->feed("50\r51\r");
     port->pullcable();
     EXPECT_EQ(status(), "Port 10 closed");
+    EXPECT_EQ(captions(), (QStringList{"state", "-", "-"}));
+    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 255, 255));
+    EXPECT_FALSE(form.rx.getting);
+    EXPECT_FALSE(form.tmrGetting->isActive());
+    expectlocked(false);
+    EXPECT_EQ(form.waveform[0], 12);
     form.tmrState_Timer();
     EXPECT_EQ(form.shpEstado->fillcolor(), QColor(255, 0, 0));
     form.cmdArm_Click();
     EXPECT_EQ(status(), "Not connected!");
-    form.tmrComTimeout_Timer();
-    EXPECT_EQ(status(), "Not connected!");  // closed: no time-out
     form.cmdLigar_Click();
     EXPECT_EQ(status(), "Port 10 open successfully");
-    EXPECT_TRUE(port->writes.isEmpty());  // nothing sent on reconnect
+    EXPECT_EQ(port->written(), "get\r");  // nothing sent on its own on reconnecting
 }

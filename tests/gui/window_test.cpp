@@ -1,133 +1,80 @@
-#include <gtest/gtest.h>
-
+// The window as it starts, its keyboard and its closing.
+#include <QApplication>
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
-#include "app/form1.h"
-#include "app/shape.h"
-#include "fakeport.h"
-#include "app/wavegraph.h"
+#include "panel.h"
 
 using namespace gaspuff;
+using Window = test::Panel;
 
-namespace {
-
-template <typename T>
-T* child(const QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
-
-}  // namespace
-
-TEST(Window, StartUpStateBeforeTheFirstTick) {
-    auto* port = new test::FakePort;
-    Form1 form(port);
+TEST_F(Window, StartsWithEverythingAtItsStartingValueBeforeTheFirstTick) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-
     EXPECT_EQ(form.windowTitle(), "VARNOK Gas puffing controller");
     EXPECT_EQ(form.size(), QSize(663, 539));
     EXPECT_EQ(form.waveform, Waveform{});
-    EXPECT_EQ(child<QLineEdit>(form, "txtStatus")->text(), "");
-    EXPECT_EQ(child<QListWidget>(form, "lstMessages")->count(), 0);
-    EXPECT_EQ(child<QComboBox>(form, "cmbSerialPort")->currentText(), "Com 10");
-    EXPECT_EQ(child<QLabel>(form, "lblPortSetting")->text(), "115200,n,8,1");
-    EXPECT_EQ(child<QLabel>(form, "lblPortState")->text(), "Port state");
-    EXPECT_EQ(child<QLabel>(form, "lblState")->text(), "state");
-    EXPECT_EQ(child<QLabel>(form, "lblUptime")->text(), "-");
-    EXPECT_EQ(child<QLabel>(form, "lblAutoArm")->text(), "-");
-    EXPECT_EQ(child<Shape>(form, "shpEstado")->fillcolor(), QColor(255, 255, 255));
-    EXPECT_EQ(child<Shape>(form, "shpState")->fillcolor(), QColor(255, 255, 255));
-    EXPECT_EQ(child<Shape>(form, "shpUptime")->fillcolor(), QColor(255, 255, 128));
-    EXPECT_EQ(child<Shape>(form, "shpAutoArm")->fillcolor(), QColor(255, 255, 128));
-    EXPECT_FALSE(form.rx.getting);
-    EXPECT_EQ(port->opens, 0);
-    EXPECT_TRUE(child<QTimer>(form, "tmrState")->isActive());
-    EXPECT_TRUE(child<QTimer>(form, "tmrComTimeout")->isActive());
-    EXPECT_FALSE(child<QTimer>(form, "tmrGetting")->isActive());
-    EXPECT_EQ(QApplication::focusWidget(), form.txtStatus);
-    for (QPushButton* b : form.findChildren<QPushButton*>()) EXPECT_TRUE(b->isEnabled());
-}
-
-TEST(Window, GraphShowsTheEmptyTableOnItsGrid) {
-    Form1 form(new test::FakePort);
-    const QImage& img = form.wavegraph->image();
-    ASSERT_EQ(img.size(), QSize(357, 117));
-    EXPECT_EQ(form.scalegraphx(125), 44);
-    EXPECT_EQ(form.scalegraphy(25), 87);
-    // Red dots along the bottom row, the light green background above them.
-    EXPECT_EQ(img.pixelColor(100, 116), QColor(255, 0, 0));
-    EXPECT_EQ(img.pixelColor(178 + 3, 50), QColor(192, 255, 192));
-}
-
-TEST(Window, PortListOffersCom1ToCom16AndCannotBeTypedIn) {
-    Form1 form(new test::FakePort);
-    ASSERT_EQ(form.cmbSerialPort->count(), 16);
-    EXPECT_EQ(form.cmbSerialPort->itemText(0), "Com 1");
-    EXPECT_EQ(form.cmbSerialPort->itemText(15), "Com 16");
-    EXPECT_FALSE(form.cmbSerialPort->isEditable());
+    EXPECT_EQ(status(), "");
     EXPECT_TRUE(form.txtStatus->isReadOnly());
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_EQ(form.cmbSerialPort->currentText(), "Com 10");
+    EXPECT_EQ(form.cmbSerialPort->count(), 16);
+    EXPECT_EQ(form.cmbSerialPort->itemText(0), "Com 1");
+    EXPECT_FALSE(form.cmbSerialPort->isEditable());
+    EXPECT_EQ(form.lblPortSetting->text(), "115200,n,8,1");
+    EXPECT_EQ(form.lblPortState->text(), "Port state");
+    EXPECT_EQ(captions(), (QStringList{"state", "-", "-"}));
+    for (const auto& [shape, fill] : {std::pair{form.shpEstado, QColor(255, 255, 255)},
+                                      {form.shpState, QColor(255, 255, 255)},
+                                      {form.shpUptime, QColor(255, 255, 128)},
+                                      {form.shpAutoArm, QColor(255, 255, 128)}})
+        EXPECT_EQ(shape->fillcolor(), fill) << shape->objectName().toStdString();
+    EXPECT_EQ(port->opens, 0);
+    EXPECT_TRUE(form.tmrState->isActive());
+    EXPECT_TRUE(form.tmrComTimeout->isActive());
+    EXPECT_FALSE(form.tmrGetting->isActive());
+    expectlocked(false);
+    // The empty table: red dots along the bottom row of the graph's interior.
+    const QImage& graph = form.wavegraph->image();
+    ASSERT_EQ(graph.size(), QSize(357, 117));
+    EXPECT_EQ(form.scalegraphy(25), 87);
+    EXPECT_EQ(graph.pixelColor(100, 116), QColor(255, 0, 0));
+    EXPECT_EQ(graph.pixelColor(181, 50), QColor(192, 255, 192));
 }
 
-TEST(Window, FocusOrderFollowsTheDesign) {
-    Form1 form(new test::FakePort);
-    const QWidget* expected[] = {form.txtStatus,  form.cmdLigar,     form.cmdDesligar,
-                                 form.filenametext, form.cmdSave,    form.amptxt,
-                                 form.timepttxt,  form.cmdSend,      form.cmdStop,
-                                 form.cmdLoad,    form.cmdGet,       form.cmdArm,
-                                 form.cmdReset,   form.cmdShoot,     form.cmbSerialPort,
-                                 form.cmdStandby, form.cmdAddPoint,  form.lstMessages,
-                                 form.cmdAutoArmOn, form.cmdAutoArmOff};
+TEST_F(Window, TabFollowsTheFocusOrderEscapeResetsEnterNever) {
+    const QWidget* order[] = {form.txtStatus,   form.cmdLigar,     form.cmdDesligar,  form.filenametext,
+                              form.cmdSave,     form.amptxt,       form.timepttxt,    form.cmdSend,
+                              form.cmdStop,     form.cmdLoad,      form.cmdGet,       form.cmdArm,
+                              form.cmdReset,    form.cmdShoot,     form.cmbSerialPort, form.cmdStandby,
+                              form.cmdAddPoint, form.lstMessages,  form.cmdAutoArmOn, form.cmdAutoArmOff};
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    EXPECT_EQ(QApplication::focusWidget(), form.txtStatus);
-    for (size_t i = 1; i < std::size(expected); ++i) {
+    EXPECT_EQ(QApplication::focusWidget(), order[0]);
+    for (size_t i = 1; i < std::size(order); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), expected[i]) << i;
+        EXPECT_EQ(QApplication::focusWidget(), order[i]) << i;
     }
-}
-
-TEST(Window, EscapeResetsAndEnterNeverDoes) {
-    Form1 form(new test::FakePort);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.waveform[5] = 40;
-    form.amptxt->setFocus();
-    QTest::keyClick(form.amptxt, Qt::Key_Return);
-    QTest::keyClick(form.amptxt, Qt::Key_Enter);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(form.amptxt, key);
     EXPECT_EQ(form.waveform[5], 40);
     QTest::keyClick(form.amptxt, Qt::Key_Escape);
     EXPECT_EQ(form.waveform[5], 0);
 }
 
-TEST(Window, ClosingClosesAnOpenPortAndLeavesAClosedOneAlone) {
-    {
-        auto* port = new test::FakePort;
-        Form1 form(port);
-        form.show();
-        form.close();
-        EXPECT_EQ(port->closes, 0);
-    }
-    auto* port = new test::FakePort;
-    Form1 form(port);
+TEST_F(Window, ClosingClosesAnOpenPortSilentlyAndLeavesAClosedOneAlone) {
+    form.show();
+    form.close();
+    EXPECT_EQ(port->closes, 0);
     form.show();
     form.cmdLigar->click();
-    ASSERT_TRUE(port->isopen());
     form.close();
     EXPECT_FALSE(port->isopen());
     EXPECT_EQ(port->closes, 1);
-    EXPECT_EQ(form.txtStatus->text(), "Port 10 open successfully");  // no message on closing
+    EXPECT_EQ(status(), "Port 10 open successfully");
 }
 
-TEST(Window, SizedLabelsFollowTheirCaptionKeepingLeftAndTop) {
-    Form1 form(new test::FakePort);
+TEST_F(Window, LabelsSizedToTheirTextFollowItKeepingLeftAndTop) {
     const QPoint topleft = form.lblUptime->pos();
     form.parseline("stop|123456789|on");
     EXPECT_EQ(form.lblUptime->pos(), topleft);

@@ -23,6 +23,7 @@ public:
     QByteArray readatleast(qsizetype n, int ms);
     // The far end goes away.
     void closemaster();
+    int masterfd() const { return master_; }
 
 private:
     int master_ = -1;
