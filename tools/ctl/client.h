@@ -1,0 +1,80 @@
+#pragma once
+// The controller on the line as a script sees it: open the port, write what
+// was asked for, and wait, against a deadline, for the lines it sends back.
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <deque>
+#include <functional>
+
+#include "link/qtserialport.h"
+#include "waveform/table.h"
+
+namespace gaspuff {
+class SessionLog;
+}
+
+namespace gaspuff::ctl {
+
+class Interrupts;
+struct CtlOptions;
+
+// Exit statuses (128 + the signal's number when interrupted).
+enum Exit { kSuccess = 0, kUsage = 1, kNoPort = 2, kTimedOut = 3, kNotConfirmed = 4, kBadFile = 5 };
+
+// A message for the user, on standard error.
+void say(const QString& text);
+
+class Client : public QObject {
+    Q_OBJECT
+  public:
+    enum class Wait { Done, Deadline, LinkLost, Interrupted };
+
+    // log may be null.
+    Client(SessionLog* log, const Interrupts* interrupts);
+
+    // The port of the options (--device, else Com N) at 115200,n,8,1.
+    SerialPort::OpenResult open(const CtlOptions& options);
+    // "Port 10", or "Port PATH" for a device given by its path.
+    QString portname() const;
+    QString errorstring() const { return port_.errorstring(); }
+    SessionLog* log() const { return log_; }
+
+    // Writes word and a carriage return in one write, as the panel does.
+    bool command(const char* word);
+    // "load", then the 1000 values in a second write, as the panel's Send.
+    bool upload(const Waveform& table);
+
+    // Hands each line received, in order, to done until it returns true; or
+    // stops at the deadline, when the link is lost or on SIGINT/SIGTERM.
+    Wait await(const QDeadlineTimer& deadline, const std::function<bool(const QByteArray&)>& done);
+    // 128 + the signal that interrupted, 0 for none.
+    int interruptexit() const;
+    // The exit status for how a wait ended; a lost link and a signal are
+    // said here, a missed deadline is left to the caller to explain.
+    int waitexit(Wait wait) const;
+    // Says that the port refused output; the exit status for it.
+    int writefailed() const;
+
+    // Closes the port, letting output drain for at most 0.5 s; returns the
+    // characters dropped. Nothing is written to the line.
+    qint64 close();
+
+  signals:
+    void wake();
+
+  private:
+    void onreceived();
+    void onlinklost();
+    void logport(const char* what);
+
+    QtSerialPort port_;
+    QString device_;  // as given, empty for Com N
+    SessionLog* log_;
+    const Interrupts* interrupts_;
+    QByteArray rxbuffer_;
+    std::deque<QByteArray> lines_;  // received, not yet handed to a waiter
+    bool lost_ = false;
+};
+
+}  // namespace gaspuff::ctl

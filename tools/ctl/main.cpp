@@ -1,0 +1,51 @@
+// gaspuff-ctl: the controller protocol from the command line, for scripts.
+#include <QCoreApplication>
+#include <cstdio>
+#include <memory>
+
+#include "client.h"
+#include "commands.h"
+#include "interrupts.h"
+#include "options.h"
+#include "protocol/sessionlog.h"
+
+using namespace gaspuff;
+using namespace gaspuff::ctl;
+
+int main(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    const ParsedOptions parsed = parseoptions(args);
+    switch (parsed.kind) {
+        case ParsedOptions::Kind::Help:
+            std::fputs(helptext().toLocal8Bit().constData(), stdout);
+            return 0;
+        case ParsedOptions::Kind::Version:
+            std::printf("gaspuff-ctl %s\n", GASPUFF_VERSION);
+            return 0;
+        case ParsedOptions::Kind::Bad:
+            say(parsed.error);
+            std::fputs("Try 'gaspuff-ctl --help'.\n", stderr);
+            return kUsage;
+        case ParsedOptions::Kind::Run:
+            break;
+    }
+    const CtlOptions& options = parsed.options;
+
+    QCoreApplication app(argc, argv);
+    Interrupts interrupts;
+    std::unique_ptr<SessionLog> log;
+    if (!options.logfile.isEmpty()) {
+        log = std::make_unique<SessionLog>(options.logfile);
+        log->onfailure([](const QString& text) { say(text); });
+    }
+    Client client(log.get(), &interrupts);
+    int code = run(options, client, log.get());
+    if (const qint64 dropped = client.close(); dropped > 0) {
+        say(QStringLiteral("%1 characters of output not sent: the line did not take them")
+                .arg(dropped));
+        if (code == kSuccess) code = kNotConfirmed;
+    }
+    if (const int interrupted = client.interruptexit(); interrupted != 0) code = interrupted;
+    return code;
+}
