@@ -152,8 +152,9 @@ Commands:
                     to standard output when FILE is "-" or absent. Values
                     outside 0..100 are dropped and counted ("3 bogus points
                     received"), as the panel does.
-  The commands print what the controller reported on standard output; every
-  other message goes to standard error.
+  The commands print what the controller reported on standard output, control
+  characters escaped (\r, \n, \t, \\, \xNN) so that each item stays one line;
+  every other message goes to standard error.
 
 Options:
   --port N          the port "Com N", 1 to 16 (default 10): the link comN in
@@ -188,7 +189,7 @@ Exit status:
   0  success
   1  bad command line
   2  the port could not be opened ("Port N does not exist", "Port N is already
-     open", "Port N open failed")
+     open", "Port N open failed"; with --device, the path in place of N)
   3  time-out: no status line within 2 s, a read-back not complete within 2 s
      (nothing is written then; it says how many points had arrived), or the
      link lost
