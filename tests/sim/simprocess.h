@@ -14,11 +14,9 @@ class SimProcess {
     // its terminal's path or ended.
     explicit SimProcess(const QStringList& args) {
         process_.start(QStringLiteral(GASPUFF_SIM_PATH), args);
-        QDeadlineTimer deadline(5000);
-        QByteArray out;
-        while (!out.contains('\n') && process_.waitForReadyRead(deadline.remainingTime()))
-            out += process_.readAllStandardOutput();
-        if (out.contains('\n')) slavepath_ = QString::fromLocal8Bit(out.left(out.indexOf('\n')));
+        for (QDeadlineTimer deadline(5000); !process_.canReadLine();)
+            if (!process_.waitForReadyRead(deadline.remainingTime())) return;
+        slavepath_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     }
     ~SimProcess() {
         process_.kill();
