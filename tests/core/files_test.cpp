@@ -1,7 +1,8 @@
 // Waveform files: what Save writes, what Load takes and refuses, and what
 // neither may do to the operator's table or to things that are not files.
+#include "waveform/files.h"
+
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -18,16 +19,16 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <memory>
 
 #include "permissions.h"
-#include "waveform/files.h"
 
 using namespace gaspuff;
 
 namespace {
 
-QByteArray native(const QString& p) { return QFile::encodeName(p); }
+QByteArray native(const QString& p) {
+    return QFile::encodeName(p);
+}
 
 bool writefile(const QString& name, const QByteArray& bytes) {
     QFile f(name);
@@ -41,7 +42,7 @@ Waveform patterned() {
 }
 
 class WaveformFiles : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path(const QString& name) const { return dir.filePath(name); }
 };
@@ -63,15 +64,13 @@ TEST_F(WaveformFiles, SaveWritesCrLfRecordsThatLoadBackExactly) {
     EXPECT_EQ(QFileInfo(fifty).size(), 3010);
 
     auto* rng = QRandomGenerator::global();
-    for (const QString& name : {QStringLiteral("with spaces.txt"), QStringLiteral("Wellenform-äöü-波形.txt"),
-                                QStringLiteral("100%1.txt")}) {
-        for (auto& v : w) v = static_cast<int16_t>(rng->bounded(-32768, 32768));
-        w[0] = -32768, w[1] = 32767;
-        ASSERT_EQ(savewaveform(path(name), w), "") << name.toStdString();
-        Waveform back = patterned();
-        ASSERT_EQ(loadwaveform(path(name), back), "");
-        EXPECT_EQ(back, w);
-    }
+    for (auto& v : w) v = static_cast<int16_t>(rng->bounded(-32768, 32768));
+    w[0] = -32768, w[1] = 32767;
+    const QString odd = path("Wellenform 100%1 äöü-波形.txt");
+    ASSERT_EQ(savewaveform(odd, w), "");
+    Waveform back = patterned();
+    ASSERT_EQ(loadwaveform(odd, back), "");
+    EXPECT_EQ(back, w);
 }
 
 TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesItHolds) {
@@ -90,9 +89,11 @@ TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesI
         for (qsizetype piece : {qsizetype(1), qsizetype(3), bytes.size() + 1}) {
             WaveformReader r("f");
             for (qsizetype i = 0; i < bytes.size(); i += piece)
-                ASSERT_TRUE(r.feed(QByteArrayView(bytes).sliced(i, std::min(piece, bytes.size() - i))));
+                ASSERT_TRUE(
+                    r.feed(QByteArrayView(bytes).sliced(i, std::min(piece, bytes.size() - i))));
             ASSERT_TRUE(r.finish()) << r.error().toStdString();
-            EXPECT_EQ(std::vector<int>(r.entries().begin(), r.entries().begin() + r.count()), entries);
+            EXPECT_EQ(std::vector<int>(r.entries().begin(), r.entries().begin() + r.count()),
+                      entries);
         }
         ASSERT_TRUE(writefile(path("good.txt"), bytes));
         Waveform w = patterned();
@@ -121,11 +122,12 @@ TEST_F(WaveformFiles, ABadFileFailsWholeNamingTheLineAndChangesNothing) {
         {QByteArray("1\r\n").repeated(1001), "%1 has more than 1000 entries"},
         {QByteArray("55\r\n").repeated(10 * 1024 * 1024 / 4), "%1 has more than 1000 entries"},
     };
-    const QString name = path("bad file.txt");
+    const QString name = path("bad file %1.txt");
     for (const auto& [bytes, message] : cases) {
         ASSERT_TRUE(writefile(name, bytes));
         Waveform w = patterned();
-        EXPECT_EQ(loadwaveform(name, w), message.arg(name)) << bytes.left(20).constData();
+        EXPECT_EQ(loadwaveform(name, w), QString(message).replace("%1", name))
+            << bytes.left(20).constData();
         EXPECT_EQ(w, patterned());
     }
 }
@@ -134,7 +136,8 @@ TEST_F(WaveformFiles, OnlyAnExistingRegularFileCountsAsOneToLoad) {
     ASSERT_TRUE(writefile(path(".hidden.txt"), "1\r\n"));
     EXPECT_TRUE(isregularfile(path(".hidden.txt")));
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    for (const QString& name : {path("folder"), path("missing.txt"), QStringLiteral("/dev/null"), QString()})
+    for (const QString& name :
+         {path("folder"), path("missing.txt"), QStringLiteral("/dev/null"), QString()})
         EXPECT_FALSE(isregularfile(name)) << name.toStdString();
 }
 
@@ -149,20 +152,21 @@ TEST_F(WaveformFiles, SaveRefusesWhatIsNoRegularFileFollowsLinksAndKeepsPermissi
         {"fifo", [](const QByteArray& p) { return ::mkfifo(p.constData(), 0600) == 0; }, true},
         {"socket",
          [](const QByteArray& p) {
-             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-             sockaddr_un a{};
-             a.sun_family = AF_UNIX;
+             sockaddr_un a{AF_UNIX, {}};
              std::strncpy(a.sun_path, p.constData(), sizeof a.sun_path - 1);
-             const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-             ::close(s);
-             return bound;
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::close(s) == 0;
          },
          true},
         {"null-device",
-         [](const QByteArray& p) { return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         [](const QByteArray& p) {
+             return ::mknod(p.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+         },
          true},
-        {"link-to-fifo", [&](const QByteArray& p) { return ::symlink(native(fifo), p) == 0; }, true},
-        {"link-to-file", [&](const QByteArray& p) { return ::symlink(native(plain), p) == 0; }, false},
+        {"link-to-fifo", [&](const QByteArray& p) { return ::symlink(native(fifo), p) == 0; },
+         true},
+        {"link-to-file", [&](const QByteArray& p) { return ::symlink(native(plain), p) == 0; },
+         false},
         {"file-of-mode-0600",
          [](const QByteArray& p) { return writefile(p, "x") && ::chmod(p.constData(), 0600) == 0; },
          false},
@@ -173,7 +177,8 @@ TEST_F(WaveformFiles, SaveRefusesWhatIsNoRegularFileFollowsLinksAndKeepsPermissi
             std::cout << "skipped: cannot make a " << what << " here\n";
             continue;
         }
-        struct stat before {}, after {};
+        struct stat before {
+        }, after{};
         ASSERT_EQ(::lstat(native(p).constData(), &before), 0);
         const QString error = savewaveform(p, patterned());
         ASSERT_EQ(::lstat(native(p).constData(), &after), 0) << what;
@@ -194,83 +199,53 @@ TEST_F(WaveformFiles, SaveRefusesWhatIsNoRegularFileFollowsLinksAndKeepsPermissi
 }
 
 TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
+    Waveform fifty{};
+    fifty.fill(50);
+    const auto fails = [&](const QString& name, const char* cause, const Waveform& kept) {
+        EXPECT_EQ(savewaveform(name, fifty), "Cannot save " + name + ": " + cause);
+        Waveform back{};
+        EXPECT_EQ(loadwaveform(name, back), "");
+        EXPECT_EQ(back, kept) << cause;
+    };
+    // Past a file-size limit.
+    const QString limited = path("limited.txt");
+    ASSERT_EQ(savewaveform(limited, patterned()), "");
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    std::unique_ptr<test::FilePermissionsApply> permissions;
-    QString locked;
-    // The platform's words for each cause; how to bring it about on a folder
-    // holding the old file (false: not possible here); how to end it.
-    const std::tuple<const char*, std::function<bool(const QString&)>, std::function<void()>> cases[] = {
-        {"File too large",
-         [&](const QString&) {
-             std::signal(SIGXFSZ, SIG_IGN);
-             rlimit small = saved;
-             small.rlim_cur = 1000;  // well below a table
-             return setrlimit(RLIMIT_FSIZE, &small) == 0;
-         },
-         [&] { setrlimit(RLIMIT_FSIZE, &saved); }},
-        {"Permission denied",
-         [&](const QString& folder) {
-             locked = folder;
-             ::chmod(native(folder + "/w.txt").constData(), 0444);
-             ::chmod(native(folder).constData(), 0555);
-             permissions = std::make_unique<test::FilePermissionsApply>();
-             const int fd = ::open(native(folder + "/w.txt").constData(), O_WRONLY);
-             if (fd >= 0) ::close(fd);
-             return fd < 0;
-         },
-         [&] {
-             permissions.reset();
-             ::chmod(native(locked).constData(), 0755);
-         }},
-        {"No space left on device",
-         [&](const QString& folder) {
-             // The old file and a filler on a 64 kB file system, full.
-             if (::mount("tmpfs", native(folder).constData(), "tmpfs", 0, "size=64k") != 0)
-                 return false;
-             return savewaveform(folder + "/w.txt", patterned()).isEmpty() &&
-                    (writefile(folder + "/filler", QByteArray(64 * 1024, 'x')), true);
-         },
-         [&] {}},
-    };
-    for (const auto& [cause, block, unblock] : cases) {
-        const QString folder = path(cause);
-        const QString name = folder + "/w.txt";
-        ASSERT_TRUE(QDir().mkpath(folder));
-        ASSERT_EQ(savewaveform(name, patterned()), "");
-        if (!block(folder)) {
-            unblock();
-            std::cout << "skipped: " << cause << " cannot be arranged here\n";
-            continue;
-        }
-        Waveform other{};
-        other.fill(55);
-        const QString error = savewaveform(name, other);
-        unblock();
-        EXPECT_EQ(error, "Cannot save " + name + ": " + cause);
-        Waveform back{};
-        EXPECT_EQ(loadwaveform(name, back), "") << cause;
-        EXPECT_EQ(back, patterned()) << cause;
-        ::umount(native(folder).constData());
-    }
-    EXPECT_TRUE(savewaveform(path("no folder/w.txt"), patterned()).startsWith("Cannot save "));
-    EXPECT_FALSE(QFile::exists(path("no folder/w.txt")));
-    const QString unreadable = path("File too large/w.txt");
-    ::chmod(native(unreadable).constData(), 0200);
-    test::FilePermissionsApply apply;
-    Waveform w{};
-    EXPECT_EQ(loadwaveform(unreadable, w), "Cannot load " + unreadable + ": Permission denied");
-}
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;  // well below a table
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    fails(limited, "File too large", patterned());
+    setrlimit(RLIMIT_FSIZE, &saved);
 
-TEST_F(WaveformFiles, AWritableFileInAFolderThatRefusesNewFilesIsRewrittenInPlace) {
-    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    // On a full 64 kB file system, where this process may mount one.
+    const QString full = path("full");
+    ASSERT_TRUE(QDir().mkpath(full));
+    if (::mount("tmpfs", native(full).constData(), "tmpfs", 0, "size=64k") == 0) {
+        ASSERT_EQ(savewaveform(full + "/w.txt", patterned()), "");
+        writefile(full + "/filler", QByteArray(64 * 1024, 'x'));
+        fails(full + "/w.txt", "No space left on device", patterned());
+        ::umount(native(full).constData());
+    }
+
+    // In a folder that refuses new files, as an operator without root's
+    // powers: a writable file is rewritten in place; a read-only one is not.
     const QString name = path("locked/w.txt");
-    ASSERT_EQ(savewaveform(name, Waveform{}), "");
-    ASSERT_EQ(::chmod(native(path("locked")).constData(), 0555), 0);
-    test::FilePermissionsApply permissions;
+    ASSERT_TRUE(QDir().mkpath(path("locked")));
     ASSERT_EQ(savewaveform(name, patterned()), "");
-    Waveform back{};
-    EXPECT_EQ(loadwaveform(name, back), "");
-    EXPECT_EQ(back, patterned());
-    EXPECT_EQ(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"w.txt"});
+    ::chmod(native(path("locked")).constData(), 0555);
+    {
+        test::FilePermissionsApply permissions;
+        ASSERT_EQ(savewaveform(name, fifty), "");
+        EXPECT_EQ(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"w.txt"});
+        ::chmod(native(name).constData(), 0444);
+        fails(name, "Permission denied", fifty);
+        ::chmod(native(name).constData(), 0200);
+        Waveform w{};
+        EXPECT_EQ(loadwaveform(name, w), "Cannot load " + name + ": Permission denied");
+    }
+    ::chmod(native(path("locked")).constData(), 0755);
+    EXPECT_TRUE(savewaveform(path("no folder/w.txt"), fifty).startsWith("Cannot save "));
+    EXPECT_FALSE(QFile::exists(path("no folder/w.txt")));
 }

@@ -35,12 +35,12 @@ Waveform table(const std::function<int(int)>& entry) {
 TEST(GraphMapping, RoundsHalvesToEvenOnEverySurfaceSize) {
     // Width and height of the interior, value, mapped coordinate.
     const std::tuple<double, int, int> xs[] = {
-        {357, 1, 0},  {357, 2, 1},  {357, 125, 44}, {357, 500, 178}, {357, 999, 356},
-        {357, 1000, 356}, {101, 5, 0}, {101, 15, 2}, {101, 25, 2},   {101, 1000, 100},
+        {357, 1, 0},      {357, 2, 1}, {357, 125, 44}, {357, 500, 178}, {357, 999, 356},
+        {357, 1000, 356}, {101, 5, 0}, {101, 15, 2},   {101, 25, 2},    {101, 1000, 100},
     };
     for (const auto& [w, x, expected] : xs) EXPECT_EQ(scalegraphx(x, w), expected) << w << " " << x;
     const std::tuple<double, int, int> ys[] = {
-        {117, 0, 116}, {117, 1, 115}, {117, 25, 87}, {117, 50, 58}, {117, 100, 0},
+        {117, 0, 116}, {117, 1, 115}, {117, 25, 87}, {117, 50, 58},        {117, 100, 0},
         {51, 1, 50},   {51, 3, 48},   {51, 100, 0},  {117, 32767, -37894}, {117, -32768, 38127},
     };
     for (const auto& [h, y, expected] : ys) EXPECT_EQ(scalegraphy(y, h), expected) << h << " " << y;
@@ -96,10 +96,14 @@ TEST(GraphPixels, TheFastSurfacePaintsWhatDrawingEveryDotPaints) {
     const std::pair<const char*, Waveform> cases[] = {
         {"all zero", Waveform{}},
         {"alternating 0 and 100", table([](int i) { return i % 2 ? 100 : 0; })},
-        {"random steps", table([&](int) { return rng.bounded(40) ? level : level = rng.bounded(101); })},
+        {"random steps",
+         table([&](int) { return rng.bounded(40) ? level : level = rng.bounded(101); })},
         {"far outside 0..100", table([&](int) { return rng.bounded(-400, 500); })},
-        {"just beyond the edges", table([](int i) { return i % 3 == 0 ? 101 : i % 3 == 1 ? -1 : 102; })},
+        {"just beyond the edges", table([](int i) {
+             return i % 3 == 0 ? 101 : i % 3 == 1 ? -1 : 102;
+         })},
         {"the 16-bit extremes", table([](int i) { return i % 2 ? INT16_MAX : INT16_MIN; })},
+        {"a step at the right edge", table([](int i) { return i >= 990 ? 50 : 0; })},
     };
     for (const auto& [what, w] : cases) {
         ImageSurface fast(QSize(357, 117));
