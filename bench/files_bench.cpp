@@ -3,8 +3,8 @@
 
 #include <QTemporaryDir>
 
-#include "waveform/records.h"
 #include "waveform/files.h"
+#include "waveform/records.h"
 
 using namespace gaspuff;
 

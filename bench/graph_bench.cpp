@@ -33,10 +33,18 @@ void draw(benchmark::State& state, Waveform (*table)()) {
     }
 }
 
-void worst_fast(benchmark::State& s) { draw<ImageSurface>(s, worst); }
-void worst_naive(benchmark::State& s) { draw<PainterSurface>(s, worst); }
-void pulse_fast(benchmark::State& s) { draw<ImageSurface>(s, pulse); }
-void pulse_naive(benchmark::State& s) { draw<PainterSurface>(s, pulse); }
+void worst_fast(benchmark::State& s) {
+    draw<ImageSurface>(s, worst);
+}
+void worst_naive(benchmark::State& s) {
+    draw<PainterSurface>(s, worst);
+}
+void pulse_fast(benchmark::State& s) {
+    draw<ImageSurface>(s, pulse);
+}
+void pulse_naive(benchmark::State& s) {
+    draw<PainterSurface>(s, pulse);
+}
 BENCHMARK(worst_fast)->Unit(benchmark::kMicrosecond);
 BENCHMARK(worst_naive)->Unit(benchmark::kMicrosecond);
 BENCHMARK(pulse_fast)->Unit(benchmark::kMicrosecond);

@@ -38,7 +38,8 @@ void readback_core(benchmark::State& state) {
         rx.getting = true;
         Waveform waveform{};
         for (QByteArrayView c : chunks)
-            receivechunk(rxbuffer, c, [&](const QByteArray& line) { interpretline(line, rx, waveform); });
+            receivechunk(rxbuffer, c,
+                         [&](const QByteArray& line) { interpretline(line, rx, waveform); });
         if (rx.getting) state.SkipWithError("read-back did not complete");
         benchmark::DoNotOptimize(waveform);
     }
@@ -46,7 +47,7 @@ void readback_core(benchmark::State& state) {
 
 // A port that hands the window prepared chunks.
 class ReplayPort : public SerialPort {
-public:
+  public:
     QByteArrayView next;
     OpenResult open() override { return Opened; }
     qint64 close() override { return 0; }

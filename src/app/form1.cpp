@@ -12,16 +12,18 @@
 #include <QTimer>
 
 #include "app/shape.h"
+#include "app/wavegraph.h"
 #include "app/wrapbutton.h"
 #include "link/qtserialport.h"
 #include "protocol/sessionlog.h"
-#include "app/wavegraph.h"
 
 namespace gaspuff {
 namespace {
 
 // The window is designed in twips, 15 to a pixel.
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips) {
+    return (twips + 7) / 15;
+}
 QRect twips(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
@@ -56,8 +58,8 @@ Form1::Form1(SerialPort* port, QWidget* parent) : QWidget(parent) {
     MSComm1->setParent(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     messagebox = [this](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QLatin1String(kApplicationName), text,
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::NoIcon, QLatin1String(kApplicationName), text, QMessageBox::Ok,
+                        this);
         box.exec();
     };
     buildcontrols();
@@ -81,8 +83,10 @@ void Form1::buildcontrols() {
         // Captions show text as received, never as markup.
         l->setTextFormat(Qt::PlainText);
         if (style & Bold || points != 8.25) l->setFont(basefont(points, style & Bold));
-        if (style & Centred) l->setAlignment(Qt::AlignCenter);
-        else l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (style & Centred)
+            l->setAlignment(Qt::AlignCenter);
+        else
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setProperty(kAutoSize, bool(style & AutoSize));
         if (style & AutoSize) l->resize(l->sizeHint());
         return l;
@@ -136,10 +140,11 @@ void Form1::buildcontrols() {
         QPushButton* b = button(name, caption, twips(8280, top, 1335, 735));
         b->setFont(basefont(9.75, true));
         b->setStyleSheet(
-            QStringLiteral("QPushButton { background-color: %1; border: 1px solid black; padding: 0px; }"
-                           "QPushButton:pressed { border: 2px solid black; }"
-                           "QPushButton:focus { border: 2px dotted black; }"
-                           "QPushButton:disabled { color: rgb(96, 96, 96); }")
+            QStringLiteral(
+                "QPushButton { background-color: %1; border: 1px solid black; padding: 0px; }"
+                "QPushButton:pressed { border: 2px solid black; }"
+                "QPushButton:focus { border: 2px dotted black; }"
+                "QPushButton:disabled { color: rgb(96, 96, 96); }")
                 .arg(face.name()));
         return b;
     };
@@ -196,10 +201,10 @@ void Form1::buildcontrols() {
         b->setDefault(false);
     }
 
-    const QWidget* order[] = {txtStatus,  cmdLigar,      cmdDesligar,  filenametext, cmdSave,
-                              amptxt,     timepttxt,     cmdSend,      cmdStop,      cmdLoad,
-                              cmdGet,     cmdArm,        cmdReset,     cmdShoot,     cmbSerialPort,
-                              cmdStandby, cmdAddPoint,   lstMessages,  cmdAutoArmOn, cmdAutoArmOff};
+    const QWidget* order[] = {txtStatus,  cmdLigar,    cmdDesligar, filenametext, cmdSave,
+                              amptxt,     timepttxt,   cmdSend,     cmdStop,      cmdLoad,
+                              cmdGet,     cmdArm,      cmdReset,    cmdShoot,     cmbSerialPort,
+                              cmdStandby, cmdAddPoint, lstMessages, cmdAutoArmOn, cmdAutoArmOff};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     txtStatus->setFocus();
@@ -220,13 +225,20 @@ void Form1::buildcontrols() {
 
 void Form1::connecthandlers() {
     const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
-        {cmdLigar, &Form1::cmdLigar_Click},         {cmdDesligar, &Form1::cmdDesligar_Click},
-        {cmdArm, &Form1::cmdArm_Click},             {cmdAutoArmOn, &Form1::cmdAutoArmOn_Click},
-        {cmdAutoArmOff, &Form1::cmdAutoArmOff_Click}, {cmdShoot, &Form1::cmdShoot_Click},
-        {cmdStandby, &Form1::cmdStandby_Click},     {cmdStop, &Form1::cmdStop_Click},
-        {cmdSend, &Form1::cmdSend_Click},           {cmdGet, &Form1::cmdGet_Click},
-        {cmdAddPoint, &Form1::cmdAddPoint_Click},   {cmdReset, &Form1::cmdReset_Click},
-        {cmdSave, &Form1::cmdSave_Click},           {cmdLoad, &Form1::cmdLoad_Click},
+        {cmdLigar, &Form1::cmdLigar_Click},
+        {cmdDesligar, &Form1::cmdDesligar_Click},
+        {cmdArm, &Form1::cmdArm_Click},
+        {cmdAutoArmOn, &Form1::cmdAutoArmOn_Click},
+        {cmdAutoArmOff, &Form1::cmdAutoArmOff_Click},
+        {cmdShoot, &Form1::cmdShoot_Click},
+        {cmdStandby, &Form1::cmdStandby_Click},
+        {cmdStop, &Form1::cmdStop_Click},
+        {cmdSend, &Form1::cmdSend_Click},
+        {cmdGet, &Form1::cmdGet_Click},
+        {cmdAddPoint, &Form1::cmdAddPoint_Click},
+        {cmdReset, &Form1::cmdReset_Click},
+        {cmdSave, &Form1::cmdSave_Click},
+        {cmdLoad, &Form1::cmdLoad_Click},
     };
     for (const auto& [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, handler);

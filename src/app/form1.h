@@ -29,7 +29,7 @@ inline constexpr char kWindowTitle[] = "VARNOK Gas puffing controller";
 
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     // port: the serial port to use (the window takes it over); by default the
     // real one.
     explicit Form1(SerialPort* port = nullptr, QWidget* parent = nullptr);
@@ -97,9 +97,9 @@ public:
 
     // Shared state.
     Waveform waveform{};
-    QByteArray rxbuffer;   // received text not yet ended by a carriage return
+    QByteArray rxbuffer;  // received text not yet ended by a carriage return
     bool rxactivity = false;
-    Reception rx;          // getting, pointcount, boguscount and the staged points
+    Reception rx;  // getting, pointcount, boguscount and the staged points
 
     // Shows a modal message with a single OK button; tests put their own here.
     std::function<void(const QString&)> messagebox;
@@ -145,10 +145,10 @@ public:
     void cmdSave_Click();
     void cmdLoad_Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildcontrols();
     void connecthandlers();
     // Writes word and a carriage return; false (with the reason shown) when

@@ -34,7 +34,8 @@ void Form1::cmdLigar_Click() {
         case SerialPort::OpenFailed:
             txtStatus->setText(portmessage(MSComm1, " open failed"));
             break;
-        case SerialPort::Opened: break;
+        case SerialPort::Opened:
+            break;
     }
     if (!MSComm1->isopen()) return;
     // A half line left from the last connection belongs to no line of this one.

@@ -45,7 +45,8 @@ void Form1::parseline(const QByteArray& line) {
                 break;
             case LineKind::Point:
                 if (m.point == PointResult::Bogus) {
-                    txtStatus->setText(QStringLiteral("%1 bogus points received").arg(rx.boguscount));
+                    txtStatus->setText(
+                        QStringLiteral("%1 bogus points received").arg(rx.boguscount));
                 } else if (m.point == PointResult::Completed) {
                     txtStatus->setText(QStringLiteral("%1 points received").arg(kWaveformLength));
                     tmrGetting->stop();
@@ -58,8 +59,11 @@ void Form1::parseline(const QByteArray& line) {
                 lstMessages->insertItem(0, QString::fromLatin1(line));
                 lstMessages->setCurrentRow(0);
                 break;
-            case LineKind::Empty: break;
-            case LineKind::Overflow: reportfailure(6, "Overflow"); return;
+            case LineKind::Empty:
+                break;
+            case LineKind::Overflow:
+                reportfailure(6, "Overflow");
+                return;
         }
     } catch (const std::bad_alloc&) {
         reportfailure(7, "Out of memory");
@@ -109,12 +113,24 @@ bool Form1::sendcommand(const char* word) {
     return true;
 }
 
-void Form1::cmdArm_Click() { sendcommand("arm"); }
-void Form1::cmdAutoArmOn_Click() { sendcommand("auto_arm_on"); }
-void Form1::cmdAutoArmOff_Click() { sendcommand("auto_arm_off"); }
-void Form1::cmdShoot_Click() { sendcommand("shoot"); }
-void Form1::cmdStandby_Click() { sendcommand("standby"); }
-void Form1::cmdStop_Click() { sendcommand("stop"); }
+void Form1::cmdArm_Click() {
+    sendcommand("arm");
+}
+void Form1::cmdAutoArmOn_Click() {
+    sendcommand("auto_arm_on");
+}
+void Form1::cmdAutoArmOff_Click() {
+    sendcommand("auto_arm_off");
+}
+void Form1::cmdShoot_Click() {
+    sendcommand("shoot");
+}
+void Form1::cmdStandby_Click() {
+    sendcommand("standby");
+}
+void Form1::cmdStop_Click() {
+    sendcommand("stop");
+}
 
 void Form1::cmdSend_Click() {
     if (!sendcommand("load")) return;

@@ -4,11 +4,11 @@
 #include <QLocale>
 
 #include "app/form1.h"
+#include "app/wavegraph.h"
 #include "protocol/number.h"
 #include "protocol/sessionlog.h"
 #include "waveform/files.h"
 #include "waveform/graph.h"
-#include "app/wavegraph.h"
 
 namespace gaspuff {
 namespace {
@@ -33,8 +33,12 @@ void Form1::drawgraph() {
     wavegraph->update();
 }
 
-int Form1::scalegraphx(int x) const { return gaspuff::scalegraphx(x, wavegraph->image().width()); }
-int Form1::scalegraphy(int y) const { return gaspuff::scalegraphy(y, wavegraph->image().height()); }
+int Form1::scalegraphx(int x) const {
+    return gaspuff::scalegraphx(x, wavegraph->image().width());
+}
+int Form1::scalegraphy(int y) const {
+    return gaspuff::scalegraphy(y, wavegraph->image().height());
+}
 
 void Form1::cmdAddPoint_Click() {
     const auto a = readnumber(amptxt, 0, kMaxAmplitude);

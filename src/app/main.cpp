@@ -31,9 +31,10 @@ int usage(const char* why) {
 }
 
 [[noreturn]] void nodisplayexit() {
-    std::fputs("gaspuff-panel: no display: it needs a graphical session (or run it under "
-               "xvfb-run)\n",
-               stderr);
+    std::fputs(
+        "gaspuff-panel: no display: it needs a graphical session (or run it under "
+        "xvfb-run)\n",
+        stderr);
     std::_Exit(1);
 }
 

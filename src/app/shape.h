@@ -7,15 +7,15 @@ namespace gaspuff {
 
 class Shape : public QWidget {
     Q_OBJECT
-public:
+  public:
     Shape(QColor fill, QWidget* parent);
     QColor fillcolor() const { return fill_; }
     void setfillcolor(QColor fill);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QColor fill_;
 };
 

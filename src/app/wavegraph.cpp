@@ -5,8 +5,7 @@
 namespace gaspuff {
 
 WaveGraph::WaveGraph(QSize outer, QWidget* parent)
-    : QFrame(parent),
-      surface_(outer - QSize(2 * kFrameWidth, 2 * kFrameWidth)) {
+    : QFrame(parent), surface_(outer - QSize(2 * kFrameWidth, 2 * kFrameWidth)) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kFrameWidth);
     setFixedSize(outer);

@@ -9,17 +9,17 @@ namespace gaspuff {
 
 class WaveGraph : public QFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr int kFrameWidth = 2;
     // outer: the widget's size, frame included.
     WaveGraph(QSize outer, QWidget* parent);
     ImageSurface& surface() { return surface_; }
     const QImage& image() const { return surface_.image(); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     ImageSurface surface_;
 };
 

@@ -6,10 +6,10 @@ namespace gaspuff {
 
 class WrapButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     WrapButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -24,10 +24,14 @@ std::optional<PortSettings> PortSettings::parse(const QString& text) {
     s.databits = data.toInt(&ok);
     if (!ok || data.size() != 1 || s.databits < 5 || s.databits > 8) return std::nullopt;
     const QString stop = f[3].trimmed();
-    if (stop == QLatin1String("1")) s.stopbits = 10;
-    else if (stop == QLatin1String("1.5")) s.stopbits = 15;
-    else if (stop == QLatin1String("2")) s.stopbits = 20;
-    else return std::nullopt;
+    if (stop == QLatin1String("1"))
+        s.stopbits = 10;
+    else if (stop == QLatin1String("1.5"))
+        s.stopbits = 15;
+    else if (stop == QLatin1String("2"))
+        s.stopbits = 20;
+    else
+        return std::nullopt;
     return s;
 }
 

@@ -35,11 +35,16 @@ QSet<QString>& openhere() {
 
 QSerialPort::Parity qtparity(char p) {
     switch (p) {
-        case 'e': return QSerialPort::EvenParity;
-        case 'o': return QSerialPort::OddParity;
-        case 'm': return QSerialPort::MarkParity;
-        case 's': return QSerialPort::SpaceParity;
-        default: return QSerialPort::NoParity;
+        case 'e':
+            return QSerialPort::EvenParity;
+        case 'o':
+            return QSerialPort::OddParity;
+        case 'm':
+            return QSerialPort::MarkParity;
+        case 's':
+            return QSerialPort::SpaceParity;
+        default:
+            return QSerialPort::NoParity;
     }
 }
 
@@ -59,7 +64,9 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSer
     connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onerror);
 }
 
-QtSerialPort::~QtSerialPort() { forget(); }
+QtSerialPort::~QtSerialPort() {
+    forget();
+}
 
 SerialPort::OpenResult QtSerialPort::open() {
     if (port_->isOpen()) {
@@ -143,8 +150,10 @@ SerialPort::OpenResult QtSerialPort::failedopen(const QString& device) {
     const QSerialPort::SerialPortError e = port_->error();
     port_->clearError();
     switch (e) {
-        case QSerialPort::DeviceNotFoundError: return NoSuchPort;
-        case QSerialPort::OpenError: return AlreadyOpen;
+        case QSerialPort::DeviceNotFoundError:
+            return NoSuchPort;
+        case QSerialPort::OpenError:
+            return AlreadyOpen;
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             // QSerialPort says "permission" both for a device locked or busy
@@ -154,7 +163,8 @@ SerialPort::OpenResult QtSerialPort::failedopen(const QString& device) {
                 return OpenFailed;
 #endif
             return AlreadyOpen;
-        default: return OpenFailed;
+        default:
+            return OpenFailed;
     }
 }
 
@@ -196,13 +206,17 @@ bool QtSerialPort::output(const QByteArray& text) {
     return true;
 }
 
-QByteArray QtSerialPort::input() { return port_->readAll(); }
+QByteArray QtSerialPort::input() {
+    return port_->readAll();
+}
 
 void QtSerialPort::onreadyread() {
     if (frame_.isActive()) return;  // an announcement is due already
     const qint64 since = lastannounced_.isValid() ? lastannounced_.elapsed() : kFrameMs;
-    if (since >= kFrameMs) announce();
-    else frame_.start(static_cast<int>(kFrameMs - since));
+    if (since >= kFrameMs)
+        announce();
+    else
+        frame_.start(static_cast<int>(kFrameMs - since));
 }
 
 void QtSerialPort::announce() {

@@ -10,7 +10,7 @@ namespace gaspuff {
 
 class QtSerialPort : public SerialPort {
     Q_OBJECT
-public:
+  public:
     // Received characters waiting beyond this are left in the device until
     // the window has taken what it holds: a source faster than the window
     // costs bounded memory.
@@ -33,7 +33,7 @@ public:
     QString errorstring() const override { return error_; }
     QString devicepath() const override { return lastdevice_; }
 
-private:
+  private:
     OpenResult checkdevice(const QString& path);
     OpenResult failedopen(const QString& device);
     void onreadyread();
@@ -44,7 +44,7 @@ private:
     void forget();
 
     QSerialPort* port_;
-    QTimer frame_;           // holds back an announcement until a frame has passed
+    QTimer frame_;  // holds back an announcement until a frame has passed
     QElapsedTimer lastannounced_;
     QString fixeddevice_;
     QString device_;  // the device path while open

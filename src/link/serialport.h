@@ -15,7 +15,7 @@ constexpr int kCloseWaitMs = 500;
 
 class SerialPort : public QObject {
     Q_OBJECT
-public:
+  public:
     // Results of open(). Every failure to open is one of the three.
     enum OpenResult {
         Opened = 0,
@@ -50,7 +50,7 @@ public:
     // The device the port has open, or opened last; empty when not known.
     virtual QString devicepath() const { return {}; }
 
-signals:
+  signals:
     // Received characters are waiting. A burst is announced at most once a
     // frame, so whoever shows what arrives redraws at most once a frame.
     void received();
@@ -58,7 +58,7 @@ signals:
     // has closed itself. Sent once per loss.
     void linklost();
 
-private:
+  private:
     PortSettings settings_;
     int16_t commport_ = 1;
 };

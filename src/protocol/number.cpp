@@ -7,8 +7,12 @@
 namespace gaspuff {
 namespace {
 
-bool isblank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool isdigit(char c) { return c >= '0' && c <= '9'; }
+bool isblank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+bool isdigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -31,8 +35,10 @@ Number tonumber(std::string_view text) {
     long order = 0;
     bool significant = false;
     while (i < text.size() && isdigit(text[i])) {
-        if (significant) ++order;
-        else significant = text[i] != '0';
+        if (significant)
+            ++order;
+        else
+            significant = text[i] != '0';
         ++i, ++digits;
     }
     if (i < text.size() && text[i] == '.') {

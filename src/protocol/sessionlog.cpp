@@ -27,9 +27,15 @@ void SessionLog::onfailure(std::function<void(const QString&)> tell) {
     if (untold_ != 0) fail(untold_);
 }
 
-void SessionLog::received(const QByteArray& line) { write("rx", escaped(line)); }
-void SessionLog::sent(const QByteArray& text) { write("tx", escaped(text)); }
-void SessionLog::event(const QString& text) { write("--", escaped(text.toUtf8())); }
+void SessionLog::received(const QByteArray& line) {
+    write("rx", escaped(line));
+}
+void SessionLog::sent(const QByteArray& text) {
+    write("tx", escaped(text));
+}
+void SessionLog::event(const QString& text) {
+    write("--", escaped(text.toUtf8()));
+}
 
 void SessionLog::waveform(const char* what, const Waveform& table) {
     write("--", QByteArray("waveform ") + what + ' ' + waveformrecords(table, " ").trimmed());
@@ -47,12 +53,18 @@ QByteArray SessionLog::escaped(const QByteArray& text) {
     out.reserve(text.size());
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
-        if (c == '\\') out += "\\\\";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (u < 0x20 || u >= 0x7f) out += QByteArray("\\x") + kHex[u >> 4] + kHex[u & 15];
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (u < 0x20 || u >= 0x7f)
+            out += QByteArray("\\x") + kHex[u >> 4] + kHex[u & 15];
+        else
+            out += c;
     }
     return out;
 }
@@ -73,7 +85,7 @@ void SessionLog::fail(int error) {
     }
     told_ = true;
     tell_(QStringLiteral("Cannot write the session log %1: %2")
-                  .arg(path_, QString::fromLocal8Bit(std::strerror(error))));
+              .arg(path_, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 }  // namespace gaspuff

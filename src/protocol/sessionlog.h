@@ -13,7 +13,7 @@
 namespace gaspuff {
 
 class SessionLog {
-public:
+  public:
     // Appends to the file at path, creating it if need be.
     explicit SessionLog(const QString& path);
     ~SessionLog();
@@ -34,7 +34,7 @@ public:
     // Control bytes, backslash and bytes beyond ASCII as \r, \n, \t, \\, \xNN.
     static QByteArray escaped(const QByteArray& text);
 
-private:
+  private:
     void write(const char* kind, const QByteArray& text);
     void fail(int error);
 

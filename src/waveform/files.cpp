@@ -1,9 +1,10 @@
 #include "waveform/files.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <sys/stat.h>
 #include <algorithm>
 #include <utility>
 
@@ -15,11 +16,15 @@ namespace {
 // No entry needs a longer line, however it is padded with blanks.
 constexpr qsizetype kLongestLine = 256;
 
-bool isblank(char c) { return c == ' ' || c == '\t'; }
+bool isblank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
-QByteArray waveformfiletext(const Waveform& waveform) { return waveformrecords(waveform, "\r\n"); }
+QByteArray waveformfiletext(const Waveform& waveform) {
+    return waveformrecords(waveform, "\r\n");
+}
 
 bool WaveformReader::fail(const QString& why) {
     error_ = why;
@@ -39,7 +44,8 @@ bool WaveformReader::feed(QByteArrayView chunk) {
             continue;
         }
         if (line_.size() >= kLongestLine)
-            return fail(QStringLiteral("Line %1 of %2 is not a whole number").arg(lineno_ + 1).arg(name_));
+            return fail(
+                QStringLiteral("Line %1 of %2 is not a whole number").arg(lineno_ + 1).arg(name_));
         line_.append(c);
     }
     return true;
@@ -72,15 +78,18 @@ bool WaveformReader::takeline() {
         negative = text.front() == '-';
         text = text.sliced(1);
     }
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return fail(QStringLiteral("Line %1 of %2 is not a whole number").arg(lineno_).arg(name_));
     long value = 0;
     for (char c : text) value = std::min(value * 10 + (c - '0'), 100000L);
     if (negative) value = -value;
     if (value < -32768 || value > 32767)
-        return fail(QStringLiteral("Line %1 of %2 is outside -32768..32767").arg(lineno_).arg(name_));
+        return fail(
+            QStringLiteral("Line %1 of %2 is outside -32768..32767").arg(lineno_).arg(name_));
     if (count_ == kWaveformLength)
-        return fail(QStringLiteral("%1 has more than %2 entries").arg(name_, QString::number(kWaveformLength)));
+        return fail(QStringLiteral("%1 has more than %2 entries")
+                        .arg(name_, QString::number(kWaveformLength)));
     entries_[count_++] = static_cast<int16_t>(value);
     return true;
 }
@@ -106,7 +115,8 @@ QString savewaveform(const QString& name, const Waveform& waveform) {
     // be rewritten in place.
     QSaveFile file(name);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return failure(file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failure(file.errorString());
     const QByteArray text = waveformfiletext(waveform);
     for (qint64 done = 0; done < text.size();) {
         const qint64 n = file.write(text.constData() + done, text.size() - done);

@@ -19,7 +19,7 @@ QByteArray waveformfiletext(const Waveform& waveform);
 // reading and is described with the file's name and, where it has one, the
 // line's number.
 class WaveformReader {
-public:
+  public:
     explicit WaveformReader(QString name) : name_(std::move(name)) {}
     bool feed(QByteArrayView chunk);  // false once the file is known to be bad
     bool finish();                    // at the end of the file; false if bad
@@ -27,7 +27,7 @@ public:
     int count() const { return count_; }
     const Waveform& entries() const { return entries_; }
 
-private:
+  private:
     bool takeline();
     bool fail(const QString& why);
 

@@ -18,7 +18,7 @@ constexpr int kDotRadius = 2;
 // surface's scale units with the origin at the top left of the interior;
 // whatever falls outside the interior is clipped by the surface.
 class GraphSurface {
-public:
+  public:
     virtual ~GraphSurface() = default;
     virtual double scalewidth() const = 0;
     virtual double scaleheight() const = 0;

@@ -46,7 +46,9 @@ PainterSurface::PainterSurface(QSize interior) : image_(interior, QImage::Format
     image_.fill(kGraphBackground);
 }
 
-void PainterSurface::cls() { image_.fill(kGraphBackground); }
+void PainterSurface::cls() {
+    image_.fill(kGraphBackground);
+}
 
 void PainterSurface::gridline(int x1, int y1, int x2, int y2) {
     paintgridline(image_, x1, y1, x2, y2);
@@ -69,8 +71,10 @@ const std::vector<Run>& dotruns() {
     static const std::vector<Run> runs = [] {
         std::vector<Run> out;
         for (const QPoint& p : dotshape()) {
-            if (!out.empty() && out.back().dy == p.y() && out.back().x1 + 1 == p.x()) out.back().x1 = p.x();
-            else out.push_back({p.y(), p.x(), p.x()});
+            if (!out.empty() && out.back().dy == p.y() && out.back().x1 + 1 == p.x())
+                out.back().x1 = p.x();
+            else
+                out.push_back({p.y(), p.x(), p.x()});
         }
         return out;
     }();

@@ -17,7 +17,7 @@ const QColor kDotColour(255, 0, 0);
 // Paints every call at once with QPainter, dot after dot: the reference for
 // what the graph must look like.
 class PainterSurface : public GraphSurface {
-public:
+  public:
     explicit PainterSurface(QSize interior);
     double scalewidth() const override { return image_.width(); }
     double scaleheight() const override { return image_.height(); }
@@ -26,7 +26,7 @@ public:
     void dot(int x, int y) override;
     const QImage& image() const { return image_; }
 
-private:
+  private:
     QImage image_;
 };
 
@@ -35,7 +35,7 @@ private:
 // distinct centre. The worst table (alternating 0 and 100) hands over some
 // 100,000 dots but has at most one distinct centre per pixel column and level.
 class ImageSurface : public GraphSurface {
-public:
+  public:
     explicit ImageSurface(QSize interior);
     ~ImageSurface() override;
     double scalewidth() const override { return image_.width(); }
@@ -46,7 +46,7 @@ public:
     void done() override;
     const QImage& image() const { return image_; }
 
-private:
+  private:
     static constexpr int kMargin = kDotRadius + 1;  // how far a dot reaches
     QImage image_;
     std::unique_ptr<QPainter> grid_;  // open from the first grid line to done()

@@ -13,6 +13,8 @@ QByteArray waveformrecords(const Waveform& waveform, QByteArrayView lineend);
 
 // The second write of an upload: the 1000 records, each ended by a carriage
 // return.
-inline QByteArray uploadtext(const Waveform& waveform) { return waveformrecords(waveform, "\r"); }
+inline QByteArray uploadtext(const Waveform& waveform) {
+    return waveformrecords(waveform, "\r");
+}
 
 }  // namespace gaspuff

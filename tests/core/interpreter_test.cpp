@@ -1,9 +1,9 @@
 // What a line from the controller means, and the read-back it drives.
+#include "protocol/interpreter.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
-
-#include "protocol/interpreter.h"
 
 using namespace gaspuff;
 
@@ -35,7 +35,11 @@ TEST(Interpreter, SortsLinesIntoStatusPointMessageAndEmpty) {
         {"\n42", true, LineKind::Point, {}},
         {"40000", true, LineKind::Overflow, {}},
         {QByteArray("5\0", 2), true, LineKind::Message, {}},
-        {"\xff" "7", true, LineKind::Message, {}},
+        {"\xff"
+         "7",
+         true,
+         LineKind::Message,
+         {}},
     };
     for (const auto& [line, getting, kind, fields] : cases) {
         Interpreter in;
@@ -54,7 +58,7 @@ TEST(Interpreter, AReadBackStagesAcceptedPointsCountsBogusOnesAndCompletesAtTheT
     Interpreter in;
     in.rx.start();
     const std::pair<QByteArray, PointResult> first[] = {
-        {"100", PointResult::Stored}, {"101", PointResult::Bogus},   {"0", PointResult::Stored},
+        {"100", PointResult::Stored}, {"101", PointResult::Bogus},    {"0", PointResult::Stored},
         {"-1", PointResult::Bogus},   {"100.5", PointResult::Stored}, {"99.5", PointResult::Stored},
     };
     for (const auto& [line, result] : first) EXPECT_EQ(in(line).point, result) << line.constData();

@@ -1,9 +1,9 @@
 // Cutting received text into lines at carriage returns, within 1024 characters.
+#include "link/lineassembly.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
-
-#include "link/lineassembly.h"
 
 using namespace gaspuff;
 
@@ -13,14 +13,17 @@ TEST(LineAssembly, CutsOnlyAtCarriageReturnsWhateverTheChunking) {
         {"stop|12|on\rar", {"stop|12|on"}, "ar"},
         {"abc\r\r\n42\rx\ny", {"abc", "", "\n42"}, "x\ny"},
         {QByteArray("a\0b\xff\r", 5), {QByteArray("a\0b\xff", 4)}, ""},
-        {QByteArray(1000, 'a') + QByteArray(24, 'b'), {}, QByteArray(1000, 'a') + QByteArray(24, 'b')},
+        {QByteArray(1000, 'a') + QByteArray(24, 'b'),
+         {},
+         QByteArray(1000, 'a') + QByteArray(24, 'b')},
     };
     for (const auto& [stream, lines, rest] : cases) {
         for (qsizetype size : {qsizetype(1), qsizetype(7), stream.size()}) {
             QByteArray rxbuffer;
             QByteArrayList got;
             for (qsizetype i = 0; i < stream.size(); i += size)
-                receivechunk(rxbuffer, QByteArrayView(stream).sliced(i, std::min(size, stream.size() - i)),
+                receivechunk(rxbuffer,
+                             QByteArrayView(stream).sliced(i, std::min(size, stream.size() - i)),
                              [&](const QByteArray& l) { got << l; });
             EXPECT_EQ(got, lines) << stream.left(20).constData() << " in chunks of " << size;
             EXPECT_EQ(rxbuffer, rest);

@@ -11,10 +11,13 @@ using namespace gaspuff;
 
 TEST(PortSettings, ParsesToTheCanonicalFormRefusesTheRestAndTimesTheLine) {
     const std::pair<const char*, const char*> good[] = {
-        {"115200,N,8,1", "115200,n,8,1"}, {"9600,e,7,2", "9600,e,7,2"},
-        {"300,O,5,1.5", "300,o,5,1.5"},   {" 19200 , s , 6 , 1 ", "19200,s,6,1"},
+        {"115200,N,8,1", "115200,n,8,1"},
+        {"9600,e,7,2", "9600,e,7,2"},
+        {"300,O,5,1.5", "300,o,5,1.5"},
+        {" 19200 , s , 6 , 1 ", "19200,s,6,1"},
     };
-    for (const auto& [text, canonical] : good) EXPECT_EQ(PortSettings::parse(text)->text(), canonical);
+    for (const auto& [text, canonical] : good)
+        EXPECT_EQ(PortSettings::parse(text)->text(), canonical);
     for (const char* text : {"", "115200", "115200,N,8", "115200,N,8,1,1", "abc,N,8,1", "0,N,8,1",
                              "-9600,N,8,1", "115200,X,8,1", "115200,NN,8,1", "115200,N,9,1",
                              "115200,N,4,1", "115200,N,8,3", "115200,N,8,1.2", "+9600,n,8,1"})

@@ -1,7 +1,7 @@
 // Point entry: a point gives its level to the run of equal entries it starts.
-#include <gtest/gtest.h>
-
 #include "waveform/table.h"
+
+#include <gtest/gtest.h>
 
 using namespace gaspuff;
 

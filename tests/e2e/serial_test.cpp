@@ -1,6 +1,6 @@
 // The real serial layer against real files and pseudo-terminals.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +24,7 @@ using namespace gaspuff;
 namespace {
 
 class RealPort : public ::testing::Test {
-protected:
+  protected:
     test::PortsFolder ports;
     test::RawPty pty;
     QTemporaryDir scratch;
@@ -161,7 +161,8 @@ TEST_F(RealPort, AFloodCostsBoundedMemoryAndTheWindowKeepsUp) {
         ::_exit(0);
     }
     int status = 0;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ::waitpid(flooder, &status, WNOHANG) == flooder; }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return ::waitpid(flooder, &status, WNOHANG) == flooder; }, 10000));
     QElapsedTimer shown;
     shown.start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.lblUptime->text() == "999999"; }, 2000));

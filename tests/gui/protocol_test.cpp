@@ -7,10 +7,14 @@ using Protocol = test::Panel;
 
 TEST_F(Protocol, CommandsWriteTheirWordAndACarriageReturnOrSayNotConnected) {
     const std::pair<QPushButton*, QByteArray> cases[] = {
-        {form.cmdArm, "arm\r"},          {form.cmdAutoArmOn, "auto_arm_on\r"},
-        {form.cmdAutoArmOff, "auto_arm_off\r"}, {form.cmdShoot, "shoot\r"},
-        {form.cmdStandby, "standby\r"},  {form.cmdStop, "stop\r"},
-        {form.cmdSend, "load\r"},        {form.cmdGet, "get\r"},
+        {form.cmdArm, "arm\r"},
+        {form.cmdAutoArmOn, "auto_arm_on\r"},
+        {form.cmdAutoArmOff, "auto_arm_off\r"},
+        {form.cmdShoot, "shoot\r"},
+        {form.cmdStandby, "standby\r"},
+        {form.cmdStop, "stop\r"},
+        {form.cmdSend, "load\r"},
+        {form.cmdGet, "get\r"},
     };
     for (const auto& [button, word] : cases) {
         form.txtStatus->clear();

@@ -22,12 +22,22 @@ TEST_F(WaveformPanel, AddPointTakesRoundedNumbersInRangeAndRefusesTheRestWithAMe
     // Amplitude, time, the message box (none: accepted); for an accepted
     // point, the first entry changed and the value it takes.
     const std::tuple<const char*, const char*, QString, int, int> cases[] = {
-        {"100", "500", "", 500, 100},  {"0", "0", "", 0, 0},         {"100.5", "999", "", 999, 100},
-        {"-0.5", "998.5", "", 998, 0}, {" 7 ", "7", "", 7, 7},       {"101", "5", kAmplitude, 0, 0},
-        {"-1", "5", kAmplitude, 0, 0}, {"100.6", "5", kAmplitude, 0, 0}, {"", "5", kAmplitude, 0, 0},
-        {"50%", "5", kAmplitude, 0, 0}, {"40000", "5", kAmplitude, 0, 0},
-        {"1,5", "5", kAmplitude, 0, 0}, {"200", "2000", kAmplitude, 0, 0},
-        {"60", "1000", kTime, 0, 0},   {"60", "999.5", kTime, 0, 0}, {"60", "-1", kTime, 0, 0},
+        {"100", "500", "", 500, 100},
+        {"0", "0", "", 0, 0},
+        {"100.5", "999", "", 999, 100},
+        {"-0.5", "998.5", "", 998, 0},
+        {" 7 ", "7", "", 7, 7},
+        {"101", "5", kAmplitude, 0, 0},
+        {"-1", "5", kAmplitude, 0, 0},
+        {"100.6", "5", kAmplitude, 0, 0},
+        {"", "5", kAmplitude, 0, 0},
+        {"50%", "5", kAmplitude, 0, 0},
+        {"40000", "5", kAmplitude, 0, 0},
+        {"1,5", "5", kAmplitude, 0, 0},
+        {"200", "2000", kAmplitude, 0, 0},
+        {"60", "1000", kTime, 0, 0},
+        {"60", "999.5", kTime, 0, 0},
+        {"60", "-1", kTime, 0, 0},
         {"60", "x", kTime, 0, 0},
     };
     for (const auto& [amplitude, time, message, entry, value] : cases) {

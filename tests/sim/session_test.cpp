@@ -18,7 +18,7 @@ using namespace gaspuff;
 namespace {
 
 class Session : public ::testing::Test {
-protected:
+  protected:
     test::PortsFolder ports;
     QTemporaryDir scratch;
     std::unique_ptr<test::SimProcess> sim;
@@ -33,13 +33,16 @@ protected:
         ASSERT_EQ(status(), "Port 10 open successfully");
     }
     QString status() const { return form->txtStatus->text(); }
-    bool waitfor(const std::function<bool()>& shown, int ms = 3000) { return QTest::qWaitFor(shown, ms); }
+    bool waitfor(const std::function<bool()>& shown, int ms = 3000) {
+        return QTest::qWaitFor(shown, ms);
+    }
     bool waitstate(const QString& state, const QColor& colour) {
         return waitfor([&] { return form->lblState->text() == state; }) &&
                form->shpState->fillcolor() == colour;
     }
     bool waitmessage(const QString& text) {
-        return waitfor([&] { return !form->lstMessages->findItems(text, Qt::MatchStartsWith).isEmpty(); });
+        return waitfor(
+            [&] { return !form->lstMessages->findItems(text, Qt::MatchStartsWith).isEmpty(); });
     }
 };
 

@@ -8,7 +8,7 @@
 namespace gaspuff::test {
 
 class FakePort : public SerialPort {
-public:
+  public:
     OpenResult nextopen = Opened;
     QByteArrayList writes;
     int opens = 0;
@@ -47,7 +47,7 @@ public:
     }
     QByteArray written() const { return writes.join(); }
 
-private:
+  private:
     bool open_ = false;
     QByteArray waiting_;
 };

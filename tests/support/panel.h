@@ -17,7 +17,7 @@
 namespace gaspuff::test {
 
 class Panel : public ::testing::Test {
-protected:
+  protected:
     FakePort* port = new FakePort;  // the window owns it
     Form1 form{port};
     QStringList boxes;  // message boxes shown
@@ -32,7 +32,8 @@ protected:
     }
     QStringList messages() const {
         QStringList out;
-        for (int i = 0; i < form.lstMessages->count(); ++i) out << form.lstMessages->item(i)->text();
+        for (int i = 0; i < form.lstMessages->count(); ++i)
+            out << form.lstMessages->item(i)->text();
         return out;
     }
     QStringList captions() const {  // state, uptime, auto-arm
@@ -41,9 +42,9 @@ protected:
     // The twelve buttons a transfer locks are disabled, and only those.
     void expectlocked(bool locked) {
         for (QPushButton* b : form.findChildren<QPushButton*>()) {
-            static const QStringList lockable{"cmdSend", "cmdStop",     "cmdArm",      "cmdGet",
-                                              "cmdShoot", "cmdStandby", "cmdLigar",    "cmdDesligar",
-                                              "cmdAddPoint", "cmdSave", "cmdLoad",     "cmdReset"};
+            static const QStringList lockable{
+                "cmdSend",  "cmdStop",     "cmdArm",      "cmdGet",  "cmdShoot", "cmdStandby",
+                "cmdLigar", "cmdDesligar", "cmdAddPoint", "cmdSave", "cmdLoad",  "cmdReset"};
             EXPECT_EQ(b->isEnabled(), !(locked && lockable.contains(b->objectName())))
                 << b->objectName().toStdString();
         }

@@ -11,7 +11,7 @@
 namespace gaspuff::test {
 
 class FilePermissionsApply {
-public:
+  public:
     FilePermissionsApply() {
         if (::geteuid() != 0) return;
         if (::syscall(SYS_capget, &header_, saved_) != 0) return;
@@ -26,7 +26,7 @@ public:
     FilePermissionsApply(const FilePermissionsApply&) = delete;
     FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
 
-private:
+  private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
     bool lowered_ = false;

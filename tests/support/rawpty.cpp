@@ -36,7 +36,8 @@ void RawPty::write(const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size() && master_ >= 0) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
-        if (n > 0) done += n;
+        if (n > 0)
+            done += n;
         else {
             pollfd p{master_, POLLOUT, 0};
             ::poll(&p, 1, 10);
@@ -70,17 +71,22 @@ void RawPty::closemaster() {
     master_ = -1;
 }
 
-PortsFolder::PortsFolder() : saved_(qgetenv("XDG_CONFIG_HOME")), hadsaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+PortsFolder::PortsFolder()
+    : saved_(qgetenv("XDG_CONFIG_HOME")), hadsaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
     QDir(dir_.path()).mkpath(QStringLiteral("gaspuff/ports"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
 }
 
 PortsFolder::~PortsFolder() {
-    if (hadsaved_) qputenv("XDG_CONFIG_HOME", saved_);
-    else qunsetenv("XDG_CONFIG_HOME");
+    if (hadsaved_)
+        qputenv("XDG_CONFIG_HOME", saved_);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
 }
 
-QString PortsFolder::path() const { return dir_.path() + QStringLiteral("/gaspuff/ports"); }
+QString PortsFolder::path() const {
+    return dir_.path() + QStringLiteral("/gaspuff/ports");
+}
 
 void PortsFolder::link(int n, const QString& target) {
     const QString name = path() + QStringLiteral("/com%1").arg(n);

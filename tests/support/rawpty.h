@@ -9,7 +9,7 @@
 namespace gaspuff::test {
 
 class RawPty {
-public:
+  public:
     RawPty();
     ~RawPty();
     bool ok() const { return master_ >= 0; }
@@ -25,7 +25,7 @@ public:
     void closemaster();
     int masterfd() const { return master_; }
 
-private:
+  private:
     int master_ = -1;
     int slave_ = -1;  // kept open so the line stays up between opens
     QString slavepath_;
@@ -33,13 +33,13 @@ private:
 
 // A temporary $XDG_CONFIG_HOME whose ports folder links comN to a device.
 class PortsFolder {
-public:
+  public:
     PortsFolder();
     ~PortsFolder();
     void link(int n, const QString& target);
     QString path() const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QByteArray saved_;
     bool hadsaved_;

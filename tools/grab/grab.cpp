@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QScreen* screen = QGuiApplication::primaryScreen();
-    const QPixmap shot = argc == 6 ? screen->grabWindow(0, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]))
+    const QPixmap shot = argc == 6 ? screen->grabWindow(0, atoi(argv[2]), atoi(argv[3]),
+                                                        atoi(argv[4]), atoi(argv[5]))
                                    : screen->grabWindow(0);
     if (shot.isNull() || !shot.save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "gaspuff-grab: could not save %s\n", argv[1]);
