@@ -57,8 +57,14 @@ TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateW
         EXPECT_EQ(form.lblState->text(), state) << line.constData();
         EXPECT_EQ(form.shpState->fillcolor(), colour) << line.constData();
     }
-    form.parseline("armed|12|off|x");
-    EXPECT_EQ(captions(), (QStringList{"armed", "12|off", "x"}));
+    // A label sized to its text follows it, keeping its left and top.
+    const QPoint topleft = form.lblUptime->pos();
+    const QRect autoarm = form.lblAutoArm->geometry();
+    form.parseline("armed|123456789|a very long field");
+    EXPECT_EQ(captions(), (QStringList{"armed", "123456789", "a very long field"}));
+    EXPECT_EQ(form.lblUptime->pos(), topleft);
+    EXPECT_GE(form.lblUptime->width(), form.lblUptime->sizeHint().width());
+    EXPECT_EQ(form.lblAutoArm->geometry(), autoarm);
     EXPECT_EQ(form.lblState->textFormat(), Qt::PlainText);  // never markup
     EXPECT_TRUE(messages().isEmpty());
 }
