@@ -75,6 +75,7 @@ TEST(Ctl, RunsReportWhatTheControllerSaysAndExitWithWhy) {
         {sim, {"frob"}, 1, "^$", "unknown command"},
         // CR LF line ends: each received line feed goes to the log escaped.
         {{"--crlf", "--fast", "--table", held}, {"get", got, "--log", log}, 0, "^$", "^$"},
+        {{"--crlf", "--fast", "--table", held}, {"arm"}, 0, "^armed [0-9]+ off\n$", "^$"},
         {{"--fast", "--corrupt", "3"},
          {"send", fifties},
          4,
