@@ -6,10 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 namespace gaspuff::test {
 
@@ -17,10 +17,7 @@ RawPty::RawPty() {
     termios raw{};
     cfmakeraw(&raw);
     char name[128] = {};
-    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-        master_ = slave_ = -1;
-        return;
-    }
+    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) master_ = slave_ = -1;
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
@@ -29,39 +26,21 @@ RawPty::RawPty() {
 
 RawPty::~RawPty() {
     closemaster();
-    if (slave_ >= 0) ::close(slave_);
+    ::close(slave_);
 }
 
 void RawPty::write(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size() && master_ >= 0) {
+    for (qsizetype done = 0; done < bytes.size() && master_ >= 0; QTest::qWait(1)) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
-        if (n > 0)
-            done += n;
-        else {
-            pollfd p{master_, POLLOUT, 0};
-            ::poll(&p, 1, 10);
-            QCoreApplication::processEvents();
-        }
+        done += std::max<ssize_t>(n, 0);
     }
 }
 
-QByteArray RawPty::read(int ms) {
+QByteArray RawPty::read(int ms, qsizetype n) {
     QByteArray out;
-    if (master_ < 0) return out;
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, ms) <= 0) return out;
     char buf[4096];
-    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, n);
-    return out;
-}
-
-QByteArray RawPty::readatleast(qsizetype n, int ms) {
-    QByteArray out;
-    QDeadlineTimer deadline(ms);
-    while (out.size() < n && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        out += read(5);
+    for (QDeadlineTimer deadline(ms); out.size() < n && !deadline.hasExpired(); QTest::qWait(5)) {
+        for (ssize_t got; (got = ::read(master_, buf, sizeof buf)) > 0;) out.append(buf, got);
     }
     return out;
 }
@@ -71,21 +50,16 @@ void RawPty::closemaster() {
     master_ = -1;
 }
 
-PortsFolder::PortsFolder()
-    : saved_(qgetenv("XDG_CONFIG_HOME")), hadsaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+PortsFolder::PortsFolder() {
     QDir(dir_.path()).mkpath(QStringLiteral("gaspuff/ports"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
 }
 
 PortsFolder::~PortsFolder() {
-    if (hadsaved_)
-        qputenv("XDG_CONFIG_HOME", saved_);
-    else
+    if (saved_.isNull())
         qunsetenv("XDG_CONFIG_HOME");
-}
-
-QString PortsFolder::path() const {
-    return dir_.path() + QStringLiteral("/gaspuff/ports");
+    else
+        qputenv("XDG_CONFIG_HOME", saved_);
 }
 
 void PortsFolder::link(int n, const QString& target) {

@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
-#include <memory>
 
 namespace gaspuff::test {
 
@@ -14,16 +13,13 @@ class RawPty {
     ~RawPty();
     bool ok() const { return master_ >= 0; }
     QString slavepath() const { return slavepath_; }
-    // Sends bytes from the far end.
+    int masterfd() const { return master_; }
+    // Sends bytes from the far end, all of them, pumping the event loop.
     void write(const QByteArray& bytes);
-    // Whatever the panel has written so far, waiting at most ms for more.
-    QByteArray read(int ms = 0);
-    // Reads until at least n bytes have come or ms have passed, pumping the
-    // Qt event loop meanwhile.
-    QByteArray readatleast(qsizetype n, int ms);
+    // What has come from the panel, until at least n bytes or ms have passed.
+    QByteArray read(int ms, qsizetype n = 1);
     // The far end goes away.
     void closemaster();
-    int masterfd() const { return master_; }
 
   private:
     int master_ = -1;
@@ -37,12 +33,11 @@ class PortsFolder {
     PortsFolder();
     ~PortsFolder();
     void link(int n, const QString& target);
-    QString path() const;
+    QString path() const { return dir_.path() + QStringLiteral("/gaspuff/ports"); }
 
   private:
     QTemporaryDir dir_;
-    QByteArray saved_;
-    bool hadsaved_;
+    QByteArray saved_ = qgetenv("XDG_CONFIG_HOME");
 };
 
 }  // namespace gaspuff::test
