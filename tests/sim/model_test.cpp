@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
-#include <optional>
 
 #include "controller.h"
-#include "reader.h"
 #include "transmitter.h"
 #include "waveform/records.h"
 
@@ -16,44 +14,35 @@ using namespace gaspuff::sim;
 
 namespace {
 
-// The start-up table as the lines "get" answers, in the panel's own upload text.
-const QByteArrayList points = uploadtext(demotable()).chopped(1).split('\r');
+// The start-up table as "get" answers it, in the panel's own upload text: whole and as lines.
+const QByteArray answer = uploadtext(demotable());
+const QByteArrayList points = answer.chopped(1).split('\r');
 
-// One moment: the clock moves to t, a program opens the line if up, text
-// arrives, and exactly want goes out; then the controller next wakes at next
-// (unless -1).
+// Text arrives at now, after what fell due by then has run; then every line that
+// may go, without its line end (a wrong one shows).
+QByteArrayList take(Controller& c, qint64 now, const QByteArray& text = {}, qsizetype end = 1) {
+    c.receive(text, now);
+    QByteArrayList out;
+    for (QByteArray l; !(l = c.takeline(now)).isEmpty();) out << l.chopped(end);
+    return out;
+}
+
+// One moment: the clock moves to t, text arrives, and exactly want goes out;
+// then the controller next wakes at next (unless -1).
 struct Step {
     qint64 t;
     QByteArray send;
     QByteArrayList want;
     qint64 next = -1;
-    bool up = false;
 };
 
-class SimModel : public ::testing::Test {
-  protected:
-    std::optional<Controller> c;
-    QByteArray lineend = "\r";
-
-    void make(Faults faults = {}, qint64 statusms = 500, Waveform table = demotable()) {
-        c.emplace(ControllerSettings{statusms, lineend, faults, table});
+template <qsizetype end = 1>
+void play(Controller& c, std::initializer_list<Step> steps) {
+    for (const Step& s : steps) {
+        EXPECT_EQ(take(c, s.t, s.send, end), s.want) << s.t << ": " << s.send.toStdString();
+        EXPECT_EQ(s.next < 0 ? s.next : c.nextevent(s.t), s.next) << s.t;
     }
-    // Every line that may go at now, without its line end (a wrong one shows).
-    QByteArrayList take(qint64 now) {
-        QByteArrayList out;
-        for (QByteArray l; !(l = c->takeline(now)).isEmpty();) out << l.chopped(lineend.size());
-        return out;
-    }
-    void play(std::initializer_list<Step> steps) {
-        for (const Step& s : steps) {
-            c->advance(s.t);
-            if (s.up) c->linkup(s.t);
-            c->receive(s.send, s.t);
-            EXPECT_EQ(take(s.t), s.want) << "at " << s.t << " on " << s.send.toStdString();
-            EXPECT_EQ(s.next < 0 ? s.next : c->nextevent(s.t), s.next) << "at " << s.t;
-        }
-    }
-};
+}
 
 }  // namespace
 
@@ -73,115 +62,105 @@ TEST(SimReader, LinesEndAtCrWhateverThePiecesAndValuesAreDecimalsRoundedHalfToEv
         {"2.5", 2},    {"3.5", 4},        {"-2.5", -2},       {"-32768.5", -32768},
         {"2.49", 2},   {"5.", 5},         {".5", 0},          {"99999999999999999999", {}},
         {"32768", {}}, {"-32769", {}},    {"32767.5", {}},    {"1 2", {}},
-        {"", {}},      {".", {}},         {"1e3", {}},        {"--1", {}},
-    };
+        {"", {}},      {".", {}},         {"1e3", {}},        {"--1", {}}};
     for (const auto& [text, want] : values) EXPECT_EQ(parsevalue(text), want) << text;
 }
 
-TEST_F(SimModel, StatusLinesKeepTimeAndShowWhatWordsDidWhileAShotPlaysOneSecond) {
-    lineend = "\r\n";
-    make();
-    play({{0, "", {"stop|0|off"}, 500, true},  // a program opened the line
-          {499,
-           "ARM\rfoo|bar\x01\r \tstandby \r\r" + QByteArray(200, 'x') + "\r",
-           {"unknown command: ARM", "unknown command: foo/bar?",
-            "unknown command: " + QByteArray(40, 'x') + "..."}},
-          {500, "shoot\rarm\r", {"standby|0|off", "shoot ignored: standby, not armed"}},
-          {1000, "shoot\rarm\rshoot\rfire\rget\r",
-           QByteArrayList{"armed|1|off", "arm ignored: shot 1 in progress",
-                          "shoot ignored: shot 1 in progress", "unknown command: fire"} +
-               points,
-           1500},
-          {1500, "", {"generate|1|off"}, 2000},
-          {1999, "", {}},
-          {2000, "arm\rshoot\rauto_arm_on\r", {"shot 1 fired", "stop|2|off"}},
-          {3000, "shoot\r", {"shot 2 fired", "armed|3|on"}},
-          {3300, "stop\r", {"shot 3 stopped after 300 ms"}},
-          {9250, "", {"stop|9|on"}, 9750},  // held up: one line, not a burst nor a "fired"
-          {9749, "auto_arm_off\r", {}},
-          {9750, "", {"stop|9|off"}}});
+TEST(SimModel, StatusLinesKeepTimeAndShowWhatWordsDidWhileAShotPlaysOneSecond) {
+    Controller c({500, "\r\n", {}, demotable()});
+    c.linkup(0);  // a program opened the line
+    const QByteArray x(40, 'x');
+    play<2>(c, {{0, "", {"stop|0|off"}, 500},
+                {499, "ARM\rfoo|bar\x01\r", {"unknown command: ARM", "unknown command: foo/bar?"}},
+                {499, " \tstandby \r\r" + x + "y\r", {"unknown command: " + x + "..."}},
+                {500, "shoot\rarm\r", {"standby|0|off", "shoot ignored: standby, not armed"}},
+                {1000, "shoot\rarm\r", {"armed|1|off", "arm ignored: shot 1 in progress"}},
+                {1000, "shoot\rgo\r", {"shoot ignored: shot 1 in progress", "unknown command: go"}},
+                {1000, "get\r", points, 1500},
+                {1500, "", {"generate|1|off"}, 2000},
+                {1999, "", {}},
+                {2000, "arm\rshoot\rauto_arm_on\r", {"shot 1 fired", "stop|2|off"}},
+                {3000, "shoot\r", {"shot 2 fired", "armed|3|on"}},
+                {3300, "stop\r", {"shot 3 stopped after 300 ms"}},
+                {9250, "", {"stop|9|on"}, 9750},  // held up: one line, not a burst nor a "fired"
+                {9749, "auto_arm_off\r", {}},
+                {9750, "", {"stop|9|off"}}});
 }
 
-TEST_F(SimModel, ALoadStoresWhatCameBarTheCorruptEntriesAndAnythingElseAbandonsIt) {
-    QList<int> all;
-    for (int i = 0; i < kWaveformLength; ++i) all << i;
+TEST(SimModel, ALoadStoresWhatCameBarTheCorruptEntriesAndAnythingElseAbandonsIt) {
     const std::pair<int, QList<int>> cases[] = {
-        {0, {}}, {1, {500}}, {3, {250, 500, 750}}, {1000, all}};
-    const QByteArray upload = "load\r" + uploadtext(demotable()) + "4\r";
+        {0, {}}, {1, {500}}, {3, {250, 500, 750}}, {1000, {}}};  // 1000: all of them
     for (const auto& [n, wrong] : cases) {
-        make({.silent = true, .corrupt = n}, 500, Waveform{});
-        play({{0, upload, {"loaded 1000 values", "unknown command: 4"}}});
+        Controller c({.faults = {.silent = true, .corrupt = n}});
+        play(c, {{0, "load\r" + answer + "4\r", {"loaded 1000 values", "unknown command: 4"}}});
         Waveform want = demotable();
-        for (int i : wrong) want[i] = want[i] == 0 ? 1 : 0;
-        EXPECT_EQ(c->table(), want) << n;
+        for (int i = 0; i < kWaveformLength; ++i)
+            if (n == 1000 || wrong.contains(i)) want[i] = want[i] == 0;
+        EXPECT_EQ(c.table(), want) << n;
     }
-    make({.silent = true});
+    Controller c({.faults = {.silent = true}, .table = demotable()});
     const QByteArray abandoned = "load abandoned after 2 values, table unchanged";
-    play({{0, "load\r1\r2\r40000\r", {abandoned, "unknown command: 40000"}},  // each counts afresh
-          {0, "load\r", {}},
-          {400, "1\r2\r", {}, 1400},
-          {1399, "", {}},
-          {1400, "4\r", {abandoned, "unknown command: 4"}},
-          {1400, "load\r1\r2\rshoot\r", {abandoned, "shoot ignored: stop, not armed"}}});
-    EXPECT_EQ(c->table(), demotable());
+    play(c, {{0, "load\r1\r2\r40000\r", {abandoned, "unknown command: 40000"}},  // each afresh
+             {0, "load\r", {}},
+             {400, "1\r2\r", {}, 1400},
+             {1399, "", {}},
+             {1400, "4\r", {abandoned, "unknown command: 4"}},
+             {1400, "load\r1\r2\rshoot\r", {abandoned, "shoot ignored: stop, not armed"}}});
+    EXPECT_EQ(c.table(), demotable());
 }
 
-TEST_F(SimModel, GetStallsShortensOrMixesInBogusValuesAndNoiseComesEverySecondOrTwo) {
-    make({.points = 600, .stallms = 3000}, 300);  // status lines overtake the held answer
-    play({{0, "get\r", points.mid(0, 300)},
-          {2600, "", {"stop|2|off"}, 2900},
-          {2999, "", {"stop|2|off"}},
-          {3000, "get\r", points.mid(300, 300) + points.mid(0, 300)}});  // each answer stalls
-    make({.bogus = 5}, 500, Waveform{});
-    c->receive("get\r", 0);
-    QByteArrayList lines = take(0);
-    QList<qsizetype> bogusat;  // spread out, not bunched nor at either end
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (const int v = lines[i].toInt(); v < 0 || v > 100) bogusat << i;
-    EXPECT_EQ(bogusat, (QList<qsizetype>{166, 334, 502, 669, 837}));
-    EXPECT_TRUE(lines.size() == kWaveformLength + 5 && lines.count("0") == kWaveformLength);
-    make({.silent = true, .noise = true});
-    c->linkup(0);  // silent even then
-    lines.clear();
-    for (qint64 t = 0; t <= 20000; t += 100) c->advance(t), lines += take(t);
-    EXPECT_TRUE(lines.size() >= 10 && lines.size() <= 20 && !lines.join().contains('|'))
-        << lines.join('/').toStdString();
+TEST(SimModel, GetStallsShortensOrMixesInBogusValuesAndNoiseComesEverySecondOrTwo) {
+    // Status lines overtake the held answer; each answer stalls.
+    Controller stalls({300, "\r", {.points = 600, .stallms = 3000}, demotable()});
+    play(stalls, {{0, "get\r", points.mid(0, 300)},
+                  {2600, "", {"stop|2|off"}, 2900},
+                  {2999, "", {"stop|2|off"}},
+                  {3000, "get\r", points.mid(300, 300) + points.mid(0, 300)}});
+    Controller bogus({.faults = {.bogus = 5}});
+    QByteArrayList lines = take(bogus, 0, "get\r");
+    ASSERT_EQ(lines.size(), kWaveformLength + 5);
+    for (qsizetype i : {837, 669, 502, 334, 166})  // spread out, not bunched nor at either end
+        EXPECT_GT(std::abs(lines.takeAt(i).toInt() - 50), 50) << i;  // outside 0..100
+    EXPECT_EQ(lines, QByteArrayList(kWaveformLength, "0"));
+    Controller noise({.faults = {.silent = true, .noise = true}});
+    noise.linkup(0);  // silent even then
+    QByteArrayList heard;
+    for (qint64 t = 0; t <= 20000; t += 100) heard += take(noise, t);
+    EXPECT_TRUE(heard.size() >= 10 && heard.size() <= 20 && !heard.join().contains('|'))
+        << heard.join('/').toStdString();
 }
 
-TEST_F(SimModel, TransmitterKeepsToTheLineHoldsWhatTheDeviceCannotTakeAndDropsTheUnheard) {
-    make({.silent = true});
-    const QByteArray answer = uploadtext(demotable());
-    QByteArray all;
-    qint64 room = 1 << 20;
-    const auto device = [&](const char* d, qint64 n) {
-        if (n = std::min(n, room); n > 0) room -= n, all.append(d, n);
-        return n;
-    };
+TEST(SimModel, TransmitterKeepsToTheLineHoldsWhatTheDeviceCannotTakeAndDropsTheUnheard) {
+    Controller c({.faults = {.silent = true}, .table = demotable()});
     // Paced after seconds of idle line, up to 2.9 ms late on each wake-up:
     // made up at once instead of adding up, and no idle time taken as credit.
     constexpr qint64 kStart = 7'000'000'000, kLate[] = {0, 1'700'000, 300'000, 2'900'000};
-    c->receive("get\r", kStart / 1'000'000);
-    qint64 now = kStart;
-    Transmitter paced(kLineBytesPerSecond, device);  // 115200 baud, 8N1: 11520 bytes a second
-    paced.pump(*c, now);
+    QByteArray all;
+    qint64 room = 1 << 20, now = kStart;  // room: what the device takes yet
+    const auto device = [&](const char* d, qint64 n) {
+        return all.append(d, n = std::min(n, room)), room -= n, n;
+    };
+    // 115200 baud, 8N1: 11520 bytes a second; and unpaced.
+    Transmitter paced(kLineBytesPerSecond, device), tx(0, device);
+    c.receive("get\r", kStart / 1'000'000);
+    paced.pump(c, now);
     for (int k = 0; paced.pending() > 0 && k < 100000; ++k) {
-        paced.pump(*c, now = paced.wakeat() + kLate[k % 4]);
+        paced.pump(c, now = paced.wakeat() + kLate[k % 4]);
         EXPECT_LE(all.size() * 1'000'000'000, (now - kStart) * 11520) << now;
     }
-    EXPECT_EQ(all, answer);
     EXPECT_NEAR(now - kStart, answer.size() * 1e9 / 11520, 3e6);
 
-    Transmitter tx(0, device);  // unpaced
-    auto send = [&](qint64 r, const char* s) { room = r, c->receive(s, 0), tx.pump(*c, 0); };
+    // Unpaced: what the device has no room for waits; what was held, or said
+    // while nobody had the line open, never reaches the next program.
+    const auto send = [&](qint64 r, const char* s, bool listening = true) {
+        room = r, tx.setlistening(listening), c.receive(s, 0), tx.pump(c, 0);
+    };
     send(100, "get\r");
-    EXPECT_TRUE(tx.blocked() && tx.sentbytes() == 100);  // the rest waits for room
+    EXPECT_TRUE(tx.blocked() && tx.sentbytes() == 100);
     send(1 << 20, "");
-    EXPECT_TRUE(!tx.blocked() && tx.pending() == 0 && all == answer + answer);
-    // What was held, or said while nobody had the line open, never reaches the next program.
+    EXPECT_TRUE(!tx.blocked() && tx.pending() == 0);
     send(100, "get\r");
-    tx.setlistening(false);
-    send(100, "get\r");
-    tx.setlistening(true);
+    send(100, "get\r", false);
     send(1 << 20, "foo\r");
     EXPECT_EQ(all, answer + answer + answer.left(100) + "unknown command: foo\r");
 }

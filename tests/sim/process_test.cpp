@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,71 +15,31 @@
 #include "simprocess.h"
 
 using namespace gaspuff;
-using namespace gaspuff::sim;
 
-namespace {
-
-class SimProgram : public ::testing::Test {
-  protected:
+TEST(SimProgram, EachOptionSetsItsValueOrEndsItWithTheReasonAndComNLeadsToItOnlyWhileItLives) {
     test::PortsFolder ports;
-    QString com(int n) const { return ports.path() + QStringLiteral("/com%1").arg(n); }
-};
-
-}  // namespace
-
-TEST(SimOptions, EachOptionSetsItsValueAndABadCommandLineIsRefusedWithTheReason) {
+    const auto com = [&](int n) { return ports.path() + QStringLiteral("/com%1").arg(n); };
     // Values given separately or after "=", numbers at the ends of their ranges.
-    const ParsedOptions p = parseoptions(
-        QString("--port=16 --no-link --fast --crlf --status-ms 10 --silent --short 0 --bogus=1000 "
-                "--corrupt 7 --stall-ms 600000 --noise --unplug-after 0.2 --table a --dump=b")
-            .split(' '));
-    const SimOptions& o = p.options;
-    const Faults& f = o.controller.faults;
+    const QString line =
+        "--port=16 --no-link --fast --crlf --status-ms 10 --silent --short 0 --bogus=1000 "
+        "--corrupt 7 --stall-ms 600000 --noise --unplug-after 0.2 --table a --dump=b";
+    const sim::SimOptions o = sim::parseoptions(line.split(' ')).options;
+    const auto& [silent, points, bogus, stallms, noise, corrupt] = o.controller.faults;
     EXPECT_EQ(
-        std::tuple(o.port, o.link, o.fast, o.controller.lineend, o.controller.statusms, f.silent,
-                   f.points, f.bogus, f.corrupt, f.stallms, f.noise, o.unplugafter, o.tablefile,
-                   o.dumpfile),
+        std::tuple(o.port, o.link, o.fast, o.controller.lineend, o.controller.statusms, silent,
+                   points, bogus, corrupt, stallms, noise, o.unplugafter, o.tablefile, o.dumpfile),
         std::tuple(16, false, true, "\r\n", 10, true, 0, 1000, 7, 600000, true, 0.2, "a", "b"));
-    const std::pair<const char*, const char*> bad[] = {
-        {"--speed", "unknown option --speed"},
-        {"fast", "unexpected argument \"fast\""},
-        {"--port", "--port needs a value"},
-        {"--port 17", "--port takes a port number from 1 to 16, not \"17\""},
-        {"--unplug-after 0", "--unplug-after takes seconds"},
-        {"--dump=", "--dump needs a file name"},
-        {"--fast=yes", "--fast takes no value"},
-    };
-    for (const auto& [args, why] : bad)  // only a refusal has a reason
-        EXPECT_TRUE(parseoptions(QString(args).split(' ')).error.contains(why)) << args;
-}
-
-TEST_F(SimProgram, ComNLeadsToALiveSimulatorOnlyAndGoesWithItAndEachEndingHasItsStatus) {
-    ports.link(7, com(9));  // dangling, as a simulator killed outright leaves it
-    const std::tuple<int, bool, int> endings[] = {
-        {SIGINT, true, 0}, {SIGTERM, false, 0}, {SIGKILL, false, -1}, {SIGHUP, true, 0}};
-    for (const auto& [sig, replaces, status] : endings) {
-        test::SimProcess sim({"--port", "7", "--fast"});
-        EXPECT_TRUE(!sim.slavepath().isEmpty() &&
-                    QFileInfo(com(7)).canonicalFilePath() == sim.slavepath());
-        EXPECT_EQ(sim.errors().contains("replaced the dangling link " + com(7)), replaces) << sig;
-        test::SimProcess rival({"--port", "7", "--fast"});  // the live one's link is taken
-        EXPECT_TRUE(rival.waitended() && rival.exitcode() == 1 &&
-                    rival.errors().contains(com(7) + " already links to /proc/"));
-        ASSERT_TRUE(sim.endwith(sig) && sim.exitcode() == status) << sig << ": " << sim.exitcode();
-        // The next terminal may well take the same number: Com 7 must not lead into it.
-        test::RawPty stranger;
-        EXPECT_TRUE(stranger.ok() && QFileInfo(com(7)).canonicalFilePath().isEmpty()) << sig;
-        EXPECT_EQ(QFileInfo(com(7)).isSymLink(), sig == SIGKILL) << sig;
-    }
-    test::SimProcess sim({"--port", "7", "--fast"});
-    ports.link(7, "/dev/null");  // someone else's link in its place stays
-    EXPECT_TRUE(sim.endwith(SIGTERM));
-    EXPECT_EQ(QFileInfo(com(7)).symLinkTarget(), "/dev/null");
-    // Ends at once for help, a bad command line, a name taken or an unreadable table.
+    // So do help, a name taken and an unreadable table.
     QDir().mkpath(com(11));
     const std::tuple<QStringList, int, QString> cases[] = {
         {{"--help"}, 0, ""},
-        {{"--frobnicate"}, 2, "--frobnicate\nTry 'gaspuff-sim --help'"},
+        {{"--speed"}, 2, "unknown option --speed\nTry 'gaspuff-sim --help'"},
+        {{"fast"}, 2, "unexpected argument \"fast\""},
+        {{"--port"}, 2, "--port needs a value"},
+        {{"--port", "17"}, 2, "--port takes a port number from 1 to 16, not \"17\""},
+        {{"--unplug-after", "0"}, 2, "--unplug-after takes seconds"},
+        {{"--dump="}, 2, "--dump needs a file name"},
+        {{"--fast=yes"}, 2, "--fast takes no value"},
         {{"--port", "11"}, 1, com(11) + " exists and is not a link"},
         {{"--no-link", "--table", com(12)}, 1, com(12)},
     };
@@ -91,9 +50,27 @@ TEST_F(SimProgram, ComNLeadsToALiveSimulatorOnlyAndGoesWithItAndEachEndingHasIts
                     sim.slavepath().isEmpty() == (status != 0) && sim.errors().contains(why))
             << args.join(' ').toStdString() << ": " << sim.errors().toStdString();
     }
+
+    // Each ending has its status and takes Com N with it.
+    ports.link(7, com(9));  // dangling, as a simulator killed outright leaves it
+    bool dangling = true;
+    for (const int sig : {SIGINT, SIGTERM, SIGKILL, SIGHUP}) {
+        test::SimProcess sim({"--port", "7", "--fast"}), rival({"--port", "7", "--fast"});
+        EXPECT_EQ(QFileInfo(com(7)).canonicalFilePath(), sim.slavepath()) << sig;
+        EXPECT_EQ(sim.errors().contains("replaced the dangling link " + com(7)), dangling) << sig;
+        EXPECT_TRUE(rival.waitended() && rival.exitcode() == 1 &&  // the live one's link is taken
+                    rival.errors().contains(com(7) + " already links to /proc/"));
+        ASSERT_TRUE(sim.endwith(sig) && sim.exitcode() == (sig == SIGKILL ? -1 : 0)) << sig;
+        // The next terminal may well take the same number: Com 7 must not lead into it.
+        EXPECT_TRUE(test::RawPty().ok() && QFileInfo(com(7)).canonicalFilePath().isEmpty()) << sig;
+        EXPECT_EQ(QFileInfo(com(7)).isSymLink(), dangling = sig == SIGKILL) << sig;
+    }
+    test::SimProcess sim({"--port", "7", "--fast"});
+    ports.link(7, "/dev/null");  // someone else's link in its place stays
+    EXPECT_TRUE(sim.endwith(SIGTERM) && QFileInfo(com(7)).symLinkTarget() == "/dev/null");
 }
 
-TEST_F(SimProgram, WhatIsSaidToNobodyIsLostAndALeftoverExclusiveUseIsLifted) {
+TEST(SimProgram, WhatIsSaidToNobodyIsLostAndALeftoverExclusiveUseIsLifted) {
     // Paced, so that most of the answer below falls due after the line is let go.
     test::SimProcess sim({"--no-link", "--status-ms", "600000"});
     const QByteArray path = QFile::encodeName(sim.slavepath());
