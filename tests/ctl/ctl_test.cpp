@@ -74,9 +74,10 @@ TEST(Ctl, RunsReportWhatTheControllerSaysAndExitWithWhy) {
         {{"status"}, 3, "^$", "no status line within 2 s", {"--fast", "--silent"}},
     };
     std::optional<test::SimProcess> simulator;
+    const QStringList* running = nullptr;
     for (const Row& r : rows) {
-        if (&r == rows || r.sim != (&r)[-1].sim) {  // the one before goes first: it holds Com 10
-            simulator.emplace(r.sim);
+        if (!running || r.sim != *running) {  // the one before goes first: it holds Com 10
+            simulator.emplace(*(running = &r.sim));
             ASSERT_FALSE(simulator->slavepath().isEmpty()) << simulator->errors().toStdString();
         }
         QProcess p;

@@ -29,29 +29,24 @@ TEST_F(Link, ConnectReportsEachOpenResultAndIsIgnoredWhileOpen) {
 }
 
 TEST_F(Link, PortStateTickAndDisconnect) {
+    // What a tick of the port state display shows.
+    const auto tick = [&] {
+        form.tmrState_Timer();
+        return std::tuple(form.shpEstado->fillcolor(), form.lblPortState->text(),
+                          form.lblPortSetting->text(), form.cmbSerialPort->isEnabled());
+    };
     form.cmdDesligar_Click();
     EXPECT_EQ(status(), "Port 1 not open");  // no Connect yet
     form.cmdLigar_Click();
-    form.tmrState_Timer();
-    EXPECT_EQ(form.shpEstado->fillcolor(), QColor(0, 255, 0));
-    EXPECT_EQ(form.lblPortState->text(), "Port open");
-    EXPECT_FALSE(form.cmbSerialPort->isEnabled());
     port->setsettings("9600,e,7,2");
-    form.tmrState_Timer();
-    EXPECT_EQ(form.lblPortSetting->text(), "9600,e,7,2");
-
+    EXPECT_EQ(tick(), std::tuple(QColor(0, 255, 0), "Port open", "9600,e,7,2", false));
     port->unsentatclose = 3812;  // a far end that did not read
     form.cmdDesligar_Click();
     EXPECT_EQ(status(), "Port 10 closed");
     EXPECT_EQ(messages(),
               QStringList{"3812 characters of output not sent: the line did not take them"});
-    EXPECT_FALSE(port->isopen());
-    port->setsettings("115200,n,8,1");
-    form.tmrState_Timer();
-    EXPECT_EQ(form.shpEstado->fillcolor(), QColor(255, 0, 0));
-    EXPECT_EQ(form.lblPortState->text(), "Port closed");
-    EXPECT_EQ(form.lblPortSetting->text(), "9600,e,7,2");  // kept while closed
-    EXPECT_TRUE(form.cmbSerialPort->isEnabled());
+    port->setsettings("115200,n,8,1");  // the settings shown stay while closed
+    EXPECT_EQ(tick(), std::tuple(QColor(255, 0, 0), "Port closed", "9600,e,7,2", true));
     form.cmdDesligar_Click();
     EXPECT_EQ(status(), "Port 10 not open");
 }
@@ -99,8 +94,7 @@ TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
     EXPECT_EQ(status(), "Port 10 closed");
     EXPECT_EQ(captions(), (QStringList{"state", "-", "-"}));
     EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 255, 255));
-    EXPECT_FALSE(form.rx.getting);
-    EXPECT_FALSE(form.tmrGetting->isActive());
+    EXPECT_EQ(std::tuple(form.rx.getting, form.tmrGetting->isActive()), std::tuple(false, false));
     expectlocked(false);
     EXPECT_EQ(form.waveform[0], 12);
     form.tmrState_Timer();

@@ -67,8 +67,7 @@ TEST_F(WaveformPanel, AddPointTakesTheLocalesDecimalComma) {
     form.cmdAddPoint_Click();
     QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(boxes.isEmpty());
-    EXPECT_EQ(form.waveform[3], 0);
-    EXPECT_EQ(form.waveform[4], 2);
+    EXPECT_EQ((std::array{form.waveform[3], form.waveform[4]}), (std::array<int16_t, 2>{0, 2}));
 }
 
 TEST_F(WaveformPanel, TheMessageBoxIsModalWithOneOkAndTheApplicationsCaption) {
@@ -94,14 +93,11 @@ TEST_F(WaveformPanel, ResetClearsTableListStatusAndReceptionOnly) {
     form.amptxt->setText("33");
     form.cmdReset_Click();
     EXPECT_EQ(form.waveform, Waveform{});
-    EXPECT_TRUE(form.rxbuffer.isEmpty());
-    EXPECT_FALSE(form.rx.getting);
-    EXPECT_TRUE(messages().isEmpty());
-    EXPECT_EQ(status(), "");
-    EXPECT_EQ(form.amptxt->text(), "33");
-    EXPECT_EQ(form.lblState->text(), "armed");
-    EXPECT_TRUE(port->isopen());
     EXPECT_EQ(form.wavegraph->image(), Form1(new test::FakePort).wavegraph->image());
+    EXPECT_EQ(std::tuple(form.rxbuffer, form.rx.getting, messages(), status(), port->isopen()),
+              std::tuple(QByteArray(), false, QStringList(), QString(), true));
+    EXPECT_EQ((QStringList{form.amptxt->text(), form.lblState->text()}),
+              (QStringList{"33", "armed"}));  // untouched
 }
 
 TEST_F(WaveformPanel, SaveAndLoadThroughTheWindowKeepTheTableOnFailure) {
