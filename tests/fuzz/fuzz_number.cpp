@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -31,10 +30,9 @@ Number reference(std::string_view text) {
     char* end = nullptr;
     const double x = strtod_l(core.c_str(), &end, c);
     if (end != core.c_str() + core.size()) return {};
-    // Nearest whole number, an exact half to the even one; infinity stays.
-    const double below = std::floor(x), fraction = x - below;
-    const bool up = fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0);
-    const double rounded = up ? below + 1 : below;
+    // x less the IEEE remainder by 1 (whose quotient is x rounded to the nearest
+    // whole number, an exact half to the even one); infinity becomes NaN.
+    const double rounded = x - std::remainder(x, 1.0);
     if (!(rounded >= -32768.0 && rounded <= 32767.0)) return {NumberStatus::Overflow, 0};
     return {NumberStatus::Ok, static_cast<int16_t>(rounded)};
 }

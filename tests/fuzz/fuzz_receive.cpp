@@ -32,9 +32,7 @@ using namespace gaspuff;
 namespace {
 
 void check(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "receive invariant broken: %s\n", what);
-    std::abort();
+    if (!ok) std::fprintf(stderr, "receive invariant broken: %s\n", what), std::abort();
 }
 
 // What the window holds, Reception and the table each in its own heap block
@@ -69,27 +67,23 @@ struct Window {
                       m.state.size() == line.indexOf('|') &&
                       m.autoarm.size() == line.size() - line.lastIndexOf('|') - 1,
                   "status fields are not the line split at its first and last bar");
-        } else if (kept.getting && n.status == NumberStatus::Overflow) {
-            kind = LineKind::Overflow;
-        } else if (kept.getting && n.status == NumberStatus::Ok) {
-            kind = LineKind::Point;
-            if (n.value < 0 || n.value > kMaxAmplitude) {
+        } else if (kept.getting && n.status != NumberStatus::NotNumeric) {
+            kind = n.status == NumberStatus::Ok ? LineKind::Point : LineKind::Overflow;
+            if (kind == LineKind::Point && (n.value < 0 || n.value > kMaxAmplitude)) {
                 point = PointResult::Bogus;
                 if (kept.bogus < INT16_MAX) ++kept.bogus;
-            } else {
+            } else if (kind == LineKind::Point) {
                 kept.accepted.push_back(n.value);
                 if (kept.accepted.size() == kWaveformLength) point = PointResult::Completed;
             }
         }
         check(m.kind == kind && (kind != LineKind::Point || m.point == point),
               "the line's kind (or a point's result) is not what its text (and count) says");
-        if (point == PointResult::Completed) {
-            check(std::equal(kept.accepted.begin(), kept.accepted.end(), table->begin()),
-                  "the completed table differs from the accepted values");
-            kept = {};
-        } else {
-            check(*table == before, "the table changed without a completed read-back");
-        }
+        const bool completed = point == PointResult::Completed;
+        check(completed ? std::equal(kept.accepted.begin(), kept.accepted.end(), table->begin())
+                        : *table == before,
+              "the table changed without a completed read-back, or not to the accepted values");
+        if (completed) kept = {};
         check(rx->getting == kept.getting && rx->pointcount == std::ssize(kept.accepted) &&
                   rx->boguscount == kept.bogus,
               "read-back state, point count or bogus count differs from the ones kept here");
@@ -98,10 +92,8 @@ struct Window {
     void receive(QByteArrayView chunk) {
         const QByteArray waiting = rxbuffer + chunk.toByteArray();
         QByteArray rebuilt;  // the lines handed over, each with its carriage return
-        receivechunk(rxbuffer, chunk, [&](const QByteArray& line) {
-            rebuilt += line + '\r';
-            online(line);
-        });
+        receivechunk(rxbuffer, chunk,
+                     [&](const QByteArray& line) { online(line), rebuilt += line + '\r'; });
         check(!rxbuffer.contains('\r') && rxbuffer.size() <= kRxBufferLimit,
               "rxbuffer holds a carriage return or more than 1024 characters");
         check(rebuilt + rxbuffer == (waiting.size() > kRxBufferLimit ? QByteArray() : waiting),
@@ -122,26 +114,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int budget = 2 * 1100;
     while (in.remaining_bytes() > 0) {
         const int action = in.ConsumeIntegralInRange(0, 7);
-        if (action < 2) {
-            w.readback(action == 0);
-        } else if (action == 2) {
-            // Point lines in the forms the number grammar allows.
-            static const char* const forms[] = {"%d\r", " %d.0\t\r", "%d0e-1\r", "%+d.4999\r"};
-            const int count = std::min(in.ConsumeIntegralInRange(1, 1100), budget);
-            const int start = in.ConsumeIntegralInRange(-20, 140);
-            const int step = in.ConsumeIntegralInRange(0, 7);
-            const char* form = forms[in.ConsumeIntegralInRange(0, 3)];
-            budget -= count;
-            QByteArray text;
-            char line[32];
-            for (int i = 0; i < count; ++i)
-                text.append(line, std::snprintf(line, sizeof line, form, start + i * step % 101));
-            // Fed the way the serial layer hands it over: in pieces.
-            const qsizetype piece = in.ConsumeIntegralInRange<qsizetype>(1, 2048);
-            for (qsizetype i = 0; i < text.size(); i += piece) w.receive(text.mid(i, piece));
-        } else {
-            w.receive(in.ConsumeBytesAsString(in.ConsumeIntegralInRange(0, 1500)));
-        }
+        if (action < 2) w.readback(action == 0);
+        if (action > 2) w.receive(in.ConsumeBytesAsString(in.ConsumeIntegralInRange(0, 1500)));
+        if (action != 2) continue;
+        // Point lines in the forms the number grammar allows.
+        static const char* const forms[] = {"%d\r", " %d.0\t\r", "%d0e-1\r", "%+d.4999\r"};
+        const int count = std::min(in.ConsumeIntegralInRange(1, 1100), budget);
+        const int start = in.ConsumeIntegralInRange(-20, 140);
+        const int step = in.ConsumeIntegralInRange(0, 7);
+        const char* form = forms[in.ConsumeIntegralInRange(0, 3)];
+        budget -= count;
+        QByteArray text;
+        char line[32];
+        for (int i = 0; i < count; ++i)
+            text.append(line, std::snprintf(line, sizeof line, form, start + i * step % 101));
+        // Fed the way the serial layer hands it over: in pieces.
+        const qsizetype piece = in.ConsumeIntegralInRange<qsizetype>(1, 2048);
+        for (qsizetype i = 0; i < text.size(); i += piece) w.receive(text.mid(i, piece));
     }
     return 0;
 }
