@@ -3,9 +3,11 @@
 #include "waveform/files.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -15,11 +17,34 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "permissions.h"
-
 using namespace gaspuff;
 
 namespace {
+
+// Root passes every file permission check. For its lifetime this thread
+// gives up the two capabilities that allow that, so permissions apply as they
+// do for an operator; the destructor takes them back.
+class FilePermissionsApply {
+  public:
+    FilePermissionsApply() {
+        if (::geteuid() != 0) return;
+        if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+        __user_cap_data_struct lowered[2];
+        std::memcpy(lowered, saved_, sizeof lowered);
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        lowered_ = ::syscall(SYS_capset, &header_, lowered) == 0;
+    }
+    ~FilePermissionsApply() {
+        if (lowered_) ::syscall(SYS_capset, &header_, saved_);
+    }
+    FilePermissionsApply(const FilePermissionsApply&) = delete;
+    FilePermissionsApply& operator=(const FilePermissionsApply&) = delete;
+
+  private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool lowered_ = false;
+};
 
 QByteArray native(const QString& p) {
     return QFile::encodeName(p);
@@ -46,25 +71,19 @@ class WaveformFiles : public ::testing::Test {
 
 TEST_F(WaveformFiles, SaveWritesCrLfRecordsThatLoadBackExactly) {
     Waveform w{};
-    const QString zero = path("zero.txt");
-    ASSERT_EQ(savewaveform(zero, w), "");
-    QFile f(zero);
+    const QString name = path("Wellenform 100%1 äöü-波形.txt");
+    ASSERT_TRUE(writefile(name, "an older, longer file that Save replaces without asking\n"));
+    ASSERT_EQ(savewaveform(name, w), "");
+    QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("0\r\n").repeated(1000));
-
-    for (int i = 0; i < 10; ++i) w[i] = 50;
-    const QString fifty = path("fifty.txt");
-    ASSERT_TRUE(writefile(fifty, "an older, longer file that Save replaces without asking\n"));
-    ASSERT_EQ(savewaveform(fifty, w), "");
-    EXPECT_EQ(QFileInfo(fifty).size(), 3010);
 
     auto* rng = QRandomGenerator::global();
     for (auto& v : w) v = static_cast<int16_t>(rng->bounded(-32768, 32768));
     w[0] = -32768, w[1] = 32767;
-    const QString odd = path("Wellenform 100%1 äöü-波形.txt");
-    ASSERT_EQ(savewaveform(odd, w), "");
+    ASSERT_EQ(savewaveform(name, w), "");
     Waveform back = patterned();
-    ASSERT_EQ(loadwaveform(odd, back), "");
+    ASSERT_EQ(loadwaveform(name, back), "");
     EXPECT_EQ(back, w);
 }
 
@@ -77,19 +96,10 @@ TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesI
         {"\xEF\xBB\xBF"
          "12\r\n13\r\n",
          {12, 13}},  // a byte-order mark, as some editors write one
+        // CR LF pairs split across the loader's 64 kB reads.
         {"1\r\n" + QByteArray("\r\n").repeated(2 * 1024 * 1024), {1}},
     };
     for (const auto& [bytes, entries] : cases) {
-        // The reader in any chunking, and Load from disk, agree.
-        for (qsizetype piece : {qsizetype(1), qsizetype(3), bytes.size() + 1}) {
-            WaveformReader r("f");
-            for (qsizetype i = 0; i < bytes.size(); i += piece)
-                ASSERT_TRUE(
-                    r.feed(QByteArrayView(bytes).sliced(i, std::min(piece, bytes.size() - i))));
-            ASSERT_TRUE(r.finish()) << r.error().toStdString();
-            EXPECT_EQ(std::vector<int>(r.entries().begin(), r.entries().begin() + r.count()),
-                      entries);
-        }
         ASSERT_TRUE(writefile(path("good.txt"), bytes));
         Waveform w = patterned();
         ASSERT_EQ(loadwaveform(path("good.txt"), w), "") << bytes.left(20).constData();
@@ -125,15 +135,6 @@ TEST_F(WaveformFiles, ABadFileFailsWholeNamingTheLineAndChangesNothing) {
             << bytes.left(20).constData();
         EXPECT_EQ(w, patterned());
     }
-}
-
-TEST_F(WaveformFiles, OnlyAnExistingRegularFileCountsAsOneToLoad) {
-    ASSERT_TRUE(writefile(path(".hidden.txt"), "1\r\n"));
-    EXPECT_TRUE(isregularfile(path(".hidden.txt")));
-    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    for (const QString& name :
-         {path("folder"), path("missing.txt"), QStringLiteral("/dev/null"), QString()})
-        EXPECT_FALSE(isregularfile(name)) << name.toStdString();
 }
 
 TEST_F(WaveformFiles, SaveRefusesWhatIsNoRegularFileFollowsLinksAndKeepsPermissions) {
@@ -203,7 +204,7 @@ TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
     ASSERT_EQ(savewaveform(name, patterned()), "");
     ::chmod(native(path("locked")).constData(), 0555);
     {
-        test::FilePermissionsApply permissions;
+        FilePermissionsApply permissions;
         ASSERT_EQ(savewaveform(name, fifty), "");
         EXPECT_EQ(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"w.txt"});
         ::chmod(native(name).constData(), 0444);
@@ -213,6 +214,4 @@ TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
         EXPECT_EQ(loadwaveform(name, w), "Cannot load " + name + ": Permission denied");
     }
     ::chmod(native(path("locked")).constData(), 0755);
-    EXPECT_TRUE(savewaveform(path("no folder/w.txt"), fifty).startsWith("Cannot save "));
-    EXPECT_FALSE(QFile::exists(path("no folder/w.txt")));
 }

@@ -30,8 +30,4 @@ TEST(PointEntry, EachPointFillsTheRunItStartsUpToTheNextChangeOfLevel) {
                       runs[r].second);
         EXPECT_EQ(w, expected) << point.first << ", " << point.second;
     }
-    Waveform all{};
-    all.fill(33);
-    addpoint(all, 0, 5);
-    EXPECT_EQ(std::count(all.begin(), all.end(), 5), kWaveformLength);
 }

@@ -77,7 +77,7 @@ TEST_F(RealPort, OpeningMapsEveryFailureOntoTheThreeResults) {
     }
 }
 
-TEST_F(RealPort, BytesPassUnchangedAndCloseLetsPendingOutputReachTheLine) {
+TEST_F(RealPort, BytesPassUnchangedAndClosingLetsOutputDrainForHalfASecondAtMost) {
     QtSerialPort* port = openport();
     // Nobody takes what arrives: the port holds no more than its bound.
     const QByteArray lots(4096, 'x');
@@ -90,8 +90,8 @@ TEST_F(RealPort, BytesPassUnchangedAndCloseLetsPendingOutputReachTheLine) {
     EXPECT_LE(port->input().size(), QtSerialPort::kReadBufferSize);
     do QTest::qWait(50);
     while (!port->input().isEmpty());
-    const QByteArray sent = QByteArray("a\0\xff\r\n", 5) + QByteArray("42\r").repeated(4000);
-    pty.write(sent);
+    const QByteArray sent = QByteArray("a\0\xff\r\n", 5) + QByteArray("42\r").repeated(1000);
+    ASSERT_EQ(::write(pty.masterfd(), sent.constData(), sent.size()), sent.size());
     QByteArray got;
     QObject::connect(port, &SerialPort::received, [&] { got += port->input(); });
     EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 3000));
@@ -101,19 +101,15 @@ TEST_F(RealPort, BytesPassUnchangedAndCloseLetsPendingOutputReachTheLine) {
     ASSERT_TRUE(port->output(upload));
     EXPECT_EQ(port->close(), 0);  // before the event loop ever ran
     EXPECT_EQ(pty.read(2000, upload.size()), upload);
-}
 
-TEST_F(RealPort, ClosingGivesUpOnAFarEndThatDoesNotReadAfterHalfASecond) {
-    QtSerialPort* port = openport();
-    const QByteArray upload = QByteArray("100\r").repeated(1000);
+    // A far end that does not read: closing gives up after half a second.
+    port = openport();
     for (int i = 0; i < 30; ++i) ASSERT_TRUE(port->output(upload));
     QElapsedTimer closing;
     closing.start();
     const qint64 dropped = port->close();
-    RecordProperty("close_ms", std::to_string(closing.elapsed()));
     EXPECT_LT(closing.elapsed(), 1000);
     EXPECT_GT(dropped, 60'000);  // more than the terminal can hold
-    EXPECT_LE(dropped, 30 * upload.size());
     EXPECT_FALSE(port->isopen());
 }
 

@@ -3,6 +3,7 @@
 // called directly, received bytes fed by hand, message boxes collected.
 #include <gtest/gtest.h>
 
+#include <QByteArrayList>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,9 +13,55 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "app/wavegraph.h"
-#include "fakeport.h"
+#include "link/serialport.h"
 
 namespace gaspuff::test {
+
+// A serial port for tests: records what is written, lets the test decide how
+// opening ends, feed received bytes and pull the cable.
+class FakePort : public SerialPort {
+  public:
+    OpenResult nextopen = Opened;
+    QByteArrayList writes;
+    int opens = 0;
+    int closes = 0;
+    bool refusewrites = false;
+
+    OpenResult open() override {
+        ++opens;
+        if (nextopen == Opened) open_ = true;
+        return nextopen;
+    }
+    qint64 unsentatclose = 0;  // what close() reports it dropped
+    qint64 close() override {
+        ++closes;
+        open_ = false;
+        return std::exchange(unsentatclose, 0);
+    }
+    bool isopen() const override { return open_; }
+    bool output(const QByteArray& text) override {
+        if (!open_ || refusewrites) return false;
+        writes.append(text);
+        return true;
+    }
+    QByteArray input() override { return std::exchange(waiting_, {}); }
+    QString errorstring() const override { return QStringLiteral("Write refused by the device"); }
+
+    // Bytes arrive: the receive notification fires at once, as it would from
+    // the event loop.
+    void feed(const QByteArray& bytes) {
+        waiting_ += bytes;
+        emit received();
+    }
+    void pullcable() {
+        open_ = false;
+        emit linklost();
+    }
+
+  private:
+    bool open_ = false;
+    QByteArray waiting_;
+};
 
 class Panel : public ::testing::Test {
   protected:
@@ -30,10 +77,9 @@ class Panel : public ::testing::Test {
         form.cmdLigar_Click();
         port->writes.clear();
     }
-    QStringList messages() const {
+    QStringList messages() const {  // newest first
         QStringList out;
-        for (int i = 0; i < form.lstMessages->count(); ++i)
-            out << form.lstMessages->item(i)->text();
+        for (auto* item : form.lstMessages->findItems("*", Qt::MatchWildcard)) out << item->text();
         return out;
     }
     QStringList captions() const {  // state, uptime, auto-arm

@@ -29,13 +29,6 @@ RawPty::~RawPty() {
     ::close(slave_);
 }
 
-void RawPty::write(const QByteArray& bytes) {
-    for (qsizetype done = 0; done < bytes.size() && master_ >= 0; QTest::qWait(1)) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
-        done += std::max<ssize_t>(n, 0);
-    }
-}
-
 QByteArray RawPty::read(int ms, qsizetype n) {
     QByteArray out;
     char buf[4096];

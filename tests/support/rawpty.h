@@ -14,8 +14,6 @@ class RawPty {
     bool ok() const { return master_ >= 0; }
     QString slavepath() const { return slavepath_; }
     int masterfd() const { return master_; }
-    // Sends bytes from the far end, all of them, pumping the event loop.
-    void write(const QByteArray& bytes);
     // What has come from the panel, until at least n bytes or ms have passed.
     QByteArray read(int ms, qsizetype n = 1);
     // The far end goes away.
