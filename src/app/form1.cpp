@@ -30,7 +30,7 @@ QRect twips(int left, int top, int width, int height) {
 
 QFont basefont(qreal points, bool bold) {
     QFont f;
-    // The design's face where it exists, else one of the same metrics.
+    // MS Sans Serif where it exists, else a face of the same metrics.
     f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                    QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
@@ -92,7 +92,7 @@ void Form1::buildcontrols() {
         return l;
     };
     auto button = [this](const char* name, const char* caption, QRect g) {
-        // Captions too wide for their button wrap, as the design expects.
+        // Captions too wide for their button wrap onto a second line.
         return place(new WrapButton(QString::fromUtf8(caption), this), name, g);
     };
     auto textbox = [this](const char* name, const char* text, QRect g) {

@@ -32,7 +32,7 @@ void receivechunk(QByteArray& rxbuffer, QByteArrayView chunk, OnLine&& online) {
 
 // What one receive notification brings can exceed the limit when the window
 // was busy (a burst, a whole read-back): it is handed over in pieces of at
-// most this size, as a serial control's receive buffer hands it over, so
+// most this size, as a 1024-byte receive buffer would hand it over, so
 // complete lines in a burst are never lost to the limit.
 constexpr qsizetype kReceivePiece = 512;
 
