@@ -1,6 +1,7 @@
 #pragma once
 // The real gaspuff-sim program, run for a test.
 #include <signal.h>
+#include <sys/prctl.h>
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -13,6 +14,8 @@ class SimProcess {
     // Starts the simulator with args and waits (bounded) until it has printed
     // its terminal's path or ended.
     explicit SimProcess(const QStringList& args) {
+        // It ends with the test, even one that crashed.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process_.start(QStringLiteral(GASPUFF_SIM_PATH), args);
         for (QDeadlineTimer deadline(5000); !process_.canReadLine();)
             if (!process_.waitForReadyRead(deadline.remainingTime())) return;
