@@ -81,12 +81,9 @@ void Form1::MSComm1_LinkLost() {
 }
 
 void Form1::logport(const char* what) {
-    if (!sessionlog) return;
-    const QString device = MSComm1->devicepath();
-    sessionlog->event(QStringLiteral("port Com %1 %2%3")
-                          .arg(MSComm1->commport())
-                          .arg(QLatin1String(what),
-                               device.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(device)));
+    if (sessionlog)
+        sessionlog->port(QStringLiteral("Com %1").arg(MSComm1->commport()), what,
+                         MSComm1->devicepath());
 }
 
 void Form1::tmrState_Timer() {

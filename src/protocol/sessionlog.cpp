@@ -37,6 +37,12 @@ void SessionLog::event(const QString& text) {
     write("--", escaped(text.toUtf8()));
 }
 
+void SessionLog::port(const QString& name, const char* what, const QString& device) {
+    const bool behind = !device.isEmpty() && device != name;
+    event(QStringLiteral("port %1 %2%3")
+              .arg(name, QLatin1String(what), behind ? " (" + device + ")" : QString()));
+}
+
 void SessionLog::waveform(const char* what, const Waveform& table) {
     write("--", QByteArray("waveform ") + what + ' ' + waveformrecords(table, " ").trimmed());
 }

@@ -26,7 +26,10 @@ class SessionLog {
 
     void received(const QByteArray& line);  // "rx ..."
     void sent(const QByteArray& text);      // "tx ...", the bytes written
-    void event(const QString& text);        // "port Com 10 opened", "file saved ..."
+    void event(const QString& text);        // "file saved ...", "file loaded ..."
+    // "port Com 10 opened (/dev/ttyUSB0)": what befell the port named name;
+    // the device behind the name in brackets when known and not the name.
+    void port(const QString& name, const char* what, const QString& device);
     void waveform(const char* what, const Waveform& table);  // what, then 1000 values
 
     // "2026-12-07T09:15:02.417+01:00": local time with its offset.

@@ -126,12 +126,8 @@ void Client::onlinklost() {
 void Client::logport(const char* what) {
     if (!log_) return;
     const QString device = port_.devicepath();
-    if (!device_.isEmpty())
-        log_->event(QStringLiteral("port %1 %2").arg(device, QLatin1String(what)));
-    else
-        log_->event(QStringLiteral("port Com %1 %2 (%3)")
-                        .arg(port_.commport())
-                        .arg(QLatin1String(what), device));
+    log_->port(device_.isEmpty() ? QStringLiteral("Com %1").arg(port_.commport()) : device, what,
+               device);
 }
 
 }  // namespace gaspuff::ctl
