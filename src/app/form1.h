@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 
+#include "link/lineassembly.h"
 #include "protocol/interpreter.h"
 #include "waveform/table.h"
 
@@ -97,7 +98,7 @@ class Form1 : public QWidget {
 
     // Shared state.
     Waveform waveform{};
-    QByteArray rxbuffer;  // received text not yet ended by a carriage return
+    LineAssembly rxbuffer;  // received text not yet ended by a carriage return
     bool rxactivity = false;
     Reception rx;  // getting, pointcount, boguscount and the staged points
 

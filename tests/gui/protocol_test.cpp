@@ -72,6 +72,17 @@ TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateW
     EXPECT_TRUE(messages().isEmpty());
 }
 
+TEST_F(Protocol, ACrLfControllerIsShownInItsColoursLineAfterLine) {
+    connect();
+    port->feed("stop|3|off\r\narmed|4|off\r");
+    EXPECT_EQ(std::tuple(form.lblState->text(), form.shpState->fillcolor()),
+              std::tuple("armed", QColor(255, 0, 0)));
+    port->feed("\nstop|5|off\r");  // the LF of the line before comes first
+    EXPECT_EQ(std::tuple(form.lblState->text(), form.shpState->fillcolor()),
+              std::tuple("stop", QColor(0, 255, 0)));
+    EXPECT_TRUE(messages().isEmpty());
+}
+
 TEST_F(Protocol, MessagesGoOnTopSelectedAndTheListIsEmptiedPast31) {
     for (const char* line : {"ok|1", "42", ""}) form.parseline(line);
     EXPECT_EQ(messages(), (QStringList{"42", "ok|1"}));

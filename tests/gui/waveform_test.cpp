@@ -92,7 +92,7 @@ TEST_F(WaveformPanel, ResetClearsTableListStatusAndReceptionOnly) {
     form.cmdReset_Click();
     EXPECT_EQ(form.waveform, Waveform{});
     EXPECT_EQ(form.wavegraph->image(), Form1(new test::FakePort).wavegraph->image());
-    EXPECT_EQ(std::tuple(form.rxbuffer, form.rx.getting, messages(), status(), port->isopen()),
+    EXPECT_EQ(std::tuple(form.rxbuffer.text, form.rx.getting, messages(), status(), port->isopen()),
               std::tuple(QByteArray(), false, QStringList(), QString(), true));
     EXPECT_EQ((QStringList{form.amptxt->text(), form.lblState->text()}),
               (QStringList{"33", "armed"}));  // untouched

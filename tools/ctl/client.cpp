@@ -110,9 +110,7 @@ qint64 Client::close() {
 void Client::onreceived() {
     receive(rxbuffer_, port_.input(), [this](const QByteArray& line) {
         if (log_) log_->received(line);
-        // A controller ending its lines with CR LF leaves the LF at the front
-        // of the next line; a script means the line after it.
-        lines_.push_back(line.startsWith('\n') ? line.sliced(1) : line);
+        lines_.push_back(line);
     });
     emit wake();
 }

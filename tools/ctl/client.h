@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 
+#include "link/lineassembly.h"
 #include "link/qtserialport.h"
 #include "waveform/table.h"
 
@@ -72,7 +73,7 @@ class Client : public QObject {
     QString device_;  // as given, empty for Com N
     SessionLog* log_;
     const Interrupts* interrupts_;
-    QByteArray rxbuffer_;
+    LineAssembly rxbuffer_;
     std::deque<QByteArray> lines_;  // received, not yet handed to a waiter
     bool lost_ = false;
 };
