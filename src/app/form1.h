@@ -8,6 +8,7 @@
 
 #include "link/lineassembly.h"
 #include "protocol/interpreter.h"
+#include "protocol/lateanswer.h"
 #include "waveform/table.h"
 
 class QComboBox;
@@ -100,7 +101,8 @@ class Form1 : public QWidget {
     Waveform waveform{};
     LineAssembly rxbuffer;  // received text not yet ended by a carriage return
     bool rxactivity = false;
-    Reception rx;  // getting, pointcount, boguscount and the staged points
+    Reception rx;           // getting, pointcount, boguscount and the staged points
+    LateAnswer lateanswer;  // a read-back given up on whose answer may still come
 
     // Shows a modal message with a single OK button; tests put their own here.
     std::function<void(const QString&)> messagebox;

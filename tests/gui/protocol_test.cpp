@@ -148,4 +148,11 @@ TEST_F(Protocol, TheDeadlineEndsAReadBackWithTableAndGraphAsTheyWere) {
     EXPECT_EQ(form.waveform[0], 33);
     EXPECT_EQ(form.wavegraph->image(), graph);
     expectlocked(false);
+    form.cmdGet_Click();  // the rest of that answer may still come
+    EXPECT_TRUE(QRegularExpression("^An earlier answer may still be arriving: Get again in [12] s$")
+                    .match(status())
+                    .hasMatch())
+        << status().toStdString();
+    EXPECT_EQ(port->writes, QByteArrayList{"get\r"});
+    expectlocked(false);
 }
