@@ -54,7 +54,7 @@ TEST(Interpreter, AReadBackStagesAcceptedPointsCountsBogusOnesAndCompletesAtTheT
     const std::pair<QByteArray, PointResult> first[] = {
         {"100", PointResult::Stored},   {"101", PointResult::Bogus},
         {"0", PointResult::Stored},     {"-1", PointResult::Bogus},
-        {"100.5", PointResult::Stored}, {"99.5", PointResult::Stored}};
+        {"100.4", PointResult::Stored}, {"99.6", PointResult::Stored}};
     for (const auto& [line, result] : first) EXPECT_EQ(in(line).point, result) << line.constData();
     in("armed|1|on");  // a status line leaves the read-back alone
     EXPECT_EQ(in.counts(), std::pair(4, 2));
