@@ -155,4 +155,10 @@ TEST_F(Protocol, TheDeadlineEndsAReadBackWithTableAndGraphAsTheyWere) {
         << status().toStdString();
     EXPECT_EQ(port->writes, QByteArrayList{"get\r"});
     expectlocked(false);
+
+    Form1 closing(new test::FakePort);  // closed during a read-back
+    closing.cmdLigar_Click();
+    closing.cmdGet_Click();
+    closing.Form_Unload();
+    EXPECT_GT(closing.lateanswer.delay({}), 0);
 }
