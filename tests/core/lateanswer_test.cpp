@@ -11,22 +11,15 @@ TEST(LateAnswer, GetWaitsUntilTheLineCarriedNoPointForTheDeadlineSinceAnAbandone
         {-1, -1, 5000, 0},         // none on record: no cost
         {-1, 4900, 5000, 0},       // numbers without an abandoned answer: no cost either
         {5000, -1, 5000, 2000},    // just given up
-        {5000, -1, 6500, 500},     //
         {5000, -1, 7000, 0},       // quiet for the deadline since
         {5000, 4500, 6000, 1000},  // its own points before count for nothing
         {5000, 6000, 6500, 1500},  // a late point: quiet from then on
         {5000, 8000, 9000, 1000},  // the rest came after a 3 s stall
-        {5000, 8000, 10000, 0},    //
         {9000, -1, 5000, 2000},    // a clock set back: as if just now
-        {5000, 9000, 6000, 2000},  //
     };
     for (const auto& [abandoned, lastpoint, now, wait] : cases)
         EXPECT_EQ(getdelay(abandoned, lastpoint, now), wait)
             << abandoned << " " << lastpoint << " " << now;
-    for (const char* line : {"42", " 7 ", "-3", "250", "40000", "1e2"})
-        EXPECT_TRUE(pointlike(line));
-    for (const char* line : {"", "stop|1|on", "loaded 1000 values", "4 2"})
-        EXPECT_FALSE(pointlike(line));
 }
 
 TEST(LateAnswer, AnotherProgramOnTheSameDeviceKnowsOfTheAbandonedAnswer) {

@@ -51,7 +51,6 @@ TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateW
         {"load|1|on", "load", QColor(255, 165, 0)},
         {"stop |1|0", "stop ", QColor(255, 165, 0)},
         {"generate|1|on", "generate", QColor(0, 0, 255)},
-        {"\nstop|1|0", "\nstop", QColor(0, 0, 255)},
         {"\xfe\x01|1|0", QString::fromLatin1("\xfe\x01"), QColor(0, 0, 255)},  // bytes as received
     };
     for (const auto& [line, state, colour] : cases) {
