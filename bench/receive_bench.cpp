@@ -33,7 +33,7 @@ void readback_core(benchmark::State& state) {
     const QByteArray bytes = readbackbytes();
     const auto chunks = chunked(bytes);
     for (auto _ : state) {
-        QByteArray rxbuffer;
+        LineAssembly rxbuffer;
         Reception rx;
         rx.getting = true;
         Waveform waveform{};
@@ -80,7 +80,7 @@ void statuslines_core(benchmark::State& state) {
     for (int i = 0; i < 100; ++i) bytes += "armed|" + QByteArray::number(1000 + i) + "|on\r";
     const auto chunks = chunked(bytes);
     for (auto _ : state) {
-        QByteArray rxbuffer;
+        LineAssembly rxbuffer;
         Reception rx;
         Waveform waveform{};
         for (QByteArrayView c : chunks)

@@ -260,6 +260,9 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
+    // A read-back still running ends here, its answer not: the next program
+    // on the line waits for the rest of it.
+    if (rx.getting) lateanswer.abandoned(MSComm1->devicepath());
     if (MSComm1->isopen()) closeport();
 }
 

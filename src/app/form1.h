@@ -6,7 +6,9 @@
 #include <array>
 #include <functional>
 
+#include "link/lineassembly.h"
 #include "protocol/interpreter.h"
+#include "protocol/lateanswer.h"
 #include "waveform/table.h"
 
 class QComboBox;
@@ -97,9 +99,10 @@ class Form1 : public QWidget {
 
     // Shared state.
     Waveform waveform{};
-    QByteArray rxbuffer;  // received text not yet ended by a carriage return
+    LineAssembly rxbuffer;  // received text not yet ended by a carriage return
     bool rxactivity = false;
-    Reception rx;  // getting, pointcount, boguscount and the staged points
+    Reception rx;           // getting, pointcount, boguscount and the staged points
+    LateAnswer lateanswer;  // a read-back given up on whose answer may still come
 
     // Shows a modal message with a single OK button; tests put their own here.
     std::function<void(const QString&)> messagebox;

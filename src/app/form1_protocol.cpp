@@ -56,6 +56,7 @@ void Form1::parseline(const QByteArray& line) {
                 }
                 break;
             case LineKind::Message:
+                lateanswer.received(line);
                 lstMessages->insertItem(0, QString::fromLatin1(line));
                 lstMessages->setCurrentRow(0);
                 break;
@@ -145,6 +146,15 @@ void Form1::cmdSend_Click() {
 }
 
 void Form1::cmdGet_Click() {
+    // The rest of an answer given up on would be taken as this one's first
+    // points: Get is refused until the line has been quiet long enough.
+    if (MSComm1->isopen())
+        if (const qint64 wait = lateanswer.delay(MSComm1->devicepath()); wait > 0) {
+            txtStatus->setText(
+                QStringLiteral("An earlier answer may still be arriving: Get again in %1 s")
+                    .arg((wait + 999) / 1000));
+            return;
+        }
     if (!sendcommand("get")) return;
     rx.start();
     disablebuttons();
@@ -159,8 +169,10 @@ void Form1::endreadback() {
 
 void Form1::tmrGetting_Timer() {
     // The read-back missed its deadline: the staged points are dropped and
-    // the table and graph stay as they were.
+    // the table and graph stay as they were. The rest of the answer may
+    // still come.
     endreadback();
+    lateanswer.abandoned(MSComm1->devicepath());
     txtStatus->setText(QStringLiteral("Communication timeout"));
 }
 

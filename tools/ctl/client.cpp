@@ -17,6 +17,25 @@ void say(const QString& text) {
     std::fprintf(stderr, "gaspuff-ctl: %s\n", text.toLocal8Bit().constData());
 }
 
+void RecentMessages::add(const QByteArray& text) {
+    if (std::ssize(kept_) == kKept) {
+        kept_.pop_front();
+        ++leftout_;
+    }
+    kept_.push_back(text);
+}
+
+void RecentMessages::sayleftout() const {
+    if (leftout_ > 0) say(QStringLiteral("... and %1 earlier messages left out").arg(leftout_));
+}
+
+void RecentMessages::sayall() const {
+    for (const QByteArray& text : kept_)
+        say(QStringLiteral("controller says: %1")
+                .arg(QString::fromLatin1(SessionLog::escaped(text))));
+    sayleftout();
+}
+
 Client::Client(SessionLog* log, const Interrupts* interrupts) : log_(log), interrupts_(interrupts) {
     connect(&port_, &SerialPort::received, this, &Client::onreceived);
     connect(&port_, &SerialPort::linklost, this, &Client::onlinklost);
@@ -41,6 +60,7 @@ QString Client::portname() const {
 }
 
 bool Client::command(const char* word) {
+    if (interruptexit() != 0) return false;
     const QByteArray text = QByteArray(word) + '\r';
     if (!port_.output(text)) return false;
     if (log_) log_->sent(text);
@@ -96,6 +116,7 @@ int Client::waitexit(Wait wait) const {
 }
 
 int Client::writefailed() const {
+    if (interruptexit() != 0) return waitexit(Wait::Interrupted);
     say(QStringLiteral("Cannot write to %1: %2").arg(portname(), errorstring()));
     return kNotConfirmed;
 }
@@ -110,9 +131,7 @@ qint64 Client::close() {
 void Client::onreceived() {
     receive(rxbuffer_, port_.input(), [this](const QByteArray& line) {
         if (log_) log_->received(line);
-        // A controller ending its lines with CR LF leaves the LF at the front
-        // of the next line; a script means the line after it.
-        lines_.push_back(line.startsWith('\n') ? line.sliced(1) : line);
+        lines_.push_back(line);
     });
     emit wake();
 }

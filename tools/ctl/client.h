@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 
+#include "link/lineassembly.h"
 #include "link/qtserialport.h"
 #include "waveform/table.h"
 
@@ -25,6 +26,26 @@ enum Exit { kSuccess = 0, kUsage = 1, kNoPort = 2, kTimedOut = 3, kNotConfirmed 
 // A message for the user, on standard error.
 void say(const QString& text);
 
+// What the controller said while a command waited: the newest messages only,
+// so that a flood costs bounded memory, and how many older ones were left out.
+class RecentMessages {
+  public:
+    static constexpr qsizetype kKept = 20;
+
+    void add(const QByteArray& text);
+    const std::deque<QByteArray>& kept() const { return kept_; }
+    qint64 leftout() const { return leftout_; }
+    // Says how many were left out, if any.
+    void sayleftout() const;
+    // Says each kept message ("controller says: ..."), then how many were
+    // left out.
+    void sayall() const;
+
+  private:
+    std::deque<QByteArray> kept_;
+    qint64 leftout_ = 0;
+};
+
 class Client : public QObject {
     Q_OBJECT
   public:
@@ -38,6 +59,8 @@ class Client : public QObject {
     // "Port 10", or "Port PATH" for a device given by its path.
     QString portname() const;
     QString errorstring() const { return port_.errorstring(); }
+    // The device the port has open, or opened last.
+    QString devicepath() const { return port_.devicepath(); }
     SessionLog* log() const { return log_; }
 
     // Writes word and a carriage return in one write, as the panel does.
@@ -53,7 +76,8 @@ class Client : public QObject {
     // The exit status for how a wait ended; a lost link and a signal are
     // said here, a missed deadline is left to the caller to explain.
     int waitexit(Wait wait) const;
-    // Says that the port refused output; the exit status for it.
+    // Says that the port refused output (or that a signal came first, which
+    // no output follows); the exit status for it.
     int writefailed() const;
 
     // Closes the port, letting output drain for at most 0.5 s; returns the
@@ -72,7 +96,7 @@ class Client : public QObject {
     QString device_;  // as given, empty for Com N
     SessionLog* log_;
     const Interrupts* interrupts_;
-    QByteArray rxbuffer_;
+    LineAssembly rxbuffer_;
     std::deque<QByteArray> lines_;  // received, not yet handed to a waiter
     bool lost_ = false;
 };

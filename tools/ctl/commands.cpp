@@ -37,7 +37,7 @@ constexpr Expect kExpects[] = {
 struct Heard {
     bool hasstatus = false;
     LineMeaning status;
-    QList<QByteArray> messages;
+    RecentMessages messages;
 };
 
 QString fields(const LineMeaning& m) {
@@ -46,7 +46,7 @@ QString fields(const LineMeaning& m) {
 
 // The status fields on standard output, then the messages when given, one a
 // line; control characters escaped so that each stays one line.
-void print(const LineMeaning& m, const QList<QByteArray>* messages, bool json) {
+void print(const LineMeaning& m, const RecentMessages* messages, bool json) {
     QByteArray out;
     if (json) {
         QJsonObject o{{"state", QString::fromLatin1(m.state)},
@@ -54,15 +54,16 @@ void print(const LineMeaning& m, const QList<QByteArray>* messages, bool json) {
                       {"autoarm", QString::fromLatin1(m.autoarm)}};
         if (messages) {
             QJsonArray list;
-            for (const QByteArray& text : *messages) list.append(QString::fromLatin1(text));
+            for (const QByteArray& text : messages->kept()) list.append(QString::fromLatin1(text));
             o.insert(QStringLiteral("messages"), list);
         }
         out = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     } else {
         out = fields(m).toLatin1() + '\n';
         if (messages)
-            for (const QByteArray& text : *messages) out += SessionLog::escaped(text) + '\n';
+            for (const QByteArray& text : messages->kept()) out += SessionLog::escaped(text) + '\n';
     }
+    if (messages) messages->sayleftout();
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
     std::fflush(stdout);
 }
@@ -74,7 +75,7 @@ Client::Wait listen(Client& client, const QDeadlineTimer& deadline, Heard& heard
     Waveform unused{};
     return client.await(deadline, [&](const QByteArray& line) {
         const LineMeaning m = interpretline(line, rx, unused);
-        if (m.kind == LineKind::Message) heard.messages << line;
+        if (m.kind == LineKind::Message) heard.messages.add(line);
         if (m.kind != LineKind::Status) return false;
         heard.hasstatus = true;
         heard.status = m;
@@ -88,9 +89,7 @@ int missed(const Heard& heard, const QString& what) {
         say(QStringLiteral("Communication timeout: no status line within 2 s"));
     else
         say(QStringLiteral("%1: the controller reports %2").arg(what, fields(heard.status)));
-    for (const QByteArray& text : heard.messages)
-        say(QStringLiteral("controller says: %1")
-                .arg(QString::fromLatin1(SessionLog::escaped(text))));
+    heard.messages.sayall();
     return heard.hasstatus ? kNotConfirmed : kTimedOut;
 }
 
@@ -152,6 +151,8 @@ int run(const CtlOptions& o, Client& client, SessionLog* log) {
     if (o.command == QLatin1String("send"))
         if (const int e = loadfile(o.args[0], table, log); e != kSuccess) return e;
     if (const int e = openport(client, o); e != kSuccess) return e;
+    // A signal while the file was read or the port opened: nothing goes out.
+    if (client.interruptexit() != 0) return client.waitexit(Client::Wait::Interrupted);
     if (o.command == QLatin1String("status")) return status(client, o.json);
     if (o.command == QLatin1String("send")) return sendtable(client, table, o.verify);
     if (o.command == QLatin1String("get"))

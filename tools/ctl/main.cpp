@@ -12,9 +12,10 @@
 using namespace gaspuff;
 using namespace gaspuff::ctl;
 
-int main(int argc, char* argv[]) {
-    QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+namespace {
+
+// Everything after the signal handlers are in place; the exit status.
+int runprogram(const QStringList& args, const Interrupts& interrupts) {
     const ParsedOptions parsed = parseoptions(args);
     switch (parsed.kind) {
         case ParsedOptions::Kind::Help:
@@ -31,9 +32,6 @@ int main(int argc, char* argv[]) {
             break;
     }
     const CtlOptions& options = parsed.options;
-
-    QCoreApplication app(argc, argv);
-    Interrupts interrupts;
     std::unique_ptr<SessionLog> log;
     if (!options.logfile.isEmpty()) {
         log = std::make_unique<SessionLog>(options.logfile);
@@ -46,6 +44,17 @@ int main(int argc, char* argv[]) {
                 .arg(dropped));
         if (code == kSuccess) code = kNotConfirmed;
     }
-    if (const int interrupted = client.interruptexit(); interrupted != 0) code = interrupted;
     return code;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCoreApplication app(argc, argv);
+    // First of all, so that the two signals end the program at every moment.
+    Interrupts interrupts;
+    const int code = runprogram(args, interrupts);
+    return interrupts.signal() != 0 ? 128 + interrupts.signal() : code;
 }

@@ -146,7 +146,8 @@ Commands:
                     the entries that differ, e.g. "t=137: sent 50, holds 0".
                     Values outside 0..100 in FILE are sent as the panel sends
                     them, for the controller to judge; a read-back drops such
-                    values as bogus, so verifying them fails.
+                    values as bogus, so verifying them fails, as soon as the
+                    1000 values have come back.
   get [FILE]        read the controller's table with "get" and save it to FILE
                     as the panel saves it (crash-safe), or write the file's text
                     to standard output when FILE is "-" or absent. Values
@@ -178,12 +179,18 @@ Options:
 Deadlines, from the moment the command is written (status: the port opened):
   a confirming status line 2 s; the shot's end (shoot --wait) 5 s, since a shot
   plays 1 s; a read-back ("get", and send's verification) 2 s for all 1000
-  points.
+  points. A read-back that ended before its answer did (its deadline, or
+  interrupted) is recorded for the device: the next "get", by this tool or the
+  panel, waits until the line has carried no number for 2 s (6 s at most), so
+  that the rest of that answer is never taken for a new one.
 
 The line: gaspuff-ctl writes only the command asked for (and for send the
 read-back's "get"): it never probes, and it writes nothing when it ends. It
 closes the port before it ends, letting pending output drain for at most 0.5 s,
-also when interrupted by SIGINT or SIGTERM.
+also when interrupted by SIGINT or SIGTERM; held up where it cannot (a terminal
+or pipe that takes no output), it ends 2 s after the signal all the same. Of
+the messages heard during a command it keeps the newest 20, and says how many
+earlier ones it left out.
 
 Exit status:
   0  success
@@ -191,8 +198,9 @@ Exit status:
   2  the port could not be opened ("Port N does not exist", "Port N is already
      open", "Port N open failed"; with --device, the path in place of N)
   3  time-out: no status line within 2 s, a read-back not complete within 2 s
-     (nothing is written then; it says how many points had arrived), or the
-     link lost
+     (nothing is written then; it says how many points had arrived), an
+     earlier answer still arriving (more than 1000 points for one "get", or
+     no quiet line within 6 s), or the link lost
   4  not confirmed: the controller reported something else (it says what: its
      last status line and its messages); send: the table read back differs, or
      output could not be sent
