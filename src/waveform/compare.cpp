@@ -19,6 +19,14 @@ std::vector<Difference> differences(const Waveform& reference, const Waveform& r
     return out;
 }
 
+QString differencetext(const Difference& d, bool sent) {
+    return QStringLiteral("t=%1 %2 %3 holds %4")
+        .arg(d.t)
+        .arg(sent ? QLatin1String("sent") : QLatin1String("shown"))
+        .arg(d.wanted)
+        .arg(d.holds);
+}
+
 QString comparisonsentence(const Waveform& reference, const Waveform& received,
                            const QString& sentat) {
     const bool sent = !sentat.isEmpty();
@@ -26,14 +34,9 @@ QString comparisonsentence(const Waveform& reference, const Waveform& received,
     if (diffs.empty())
         return sent ? QStringLiteral("Controller holds the waveform sent at %1").arg(sentat)
                     : QStringLiteral("Controller's waveform equals the table shown before");
-    const QString wanted = sent ? QStringLiteral("sent") : QStringLiteral("shown");
     QStringList listed;
     for (size_t i = 0; i < diffs.size() && i < kListed; ++i)
-        listed << QStringLiteral("t=%1 %2 %3 holds %4")
-                      .arg(diffs[i].t)
-                      .arg(wanted)
-                      .arg(diffs[i].wanted)
-                      .arg(diffs[i].holds);
+        listed << differencetext(diffs[i], sent);
     const int n = static_cast<int>(diffs.size());
     QString sentence =
         QStringLiteral("Controller's waveform differs from %1 in %2: %3")
