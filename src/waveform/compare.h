@@ -17,6 +17,9 @@ struct Difference {
 // Every entry where the two differ, in time order.
 std::vector<Difference> differences(const Waveform& reference, const Waveform& received);
 
+// "t=250 sent 60 holds 0", or with sent false "t=250 shown 60 holds 0".
+QString differencetext(const Difference& d, bool sent);
+
 // The waveform note's sentence after a read-back. sentat is the time the
 // reference was sent ("14:51:07"); empty when nothing was sent in this run
 // and the reference is the table shown before the read-back.
