@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/waveformnote.h"
 #include "panel.h"
 #include "rawpty.h"
 #include "simprocess.h"
@@ -13,6 +14,21 @@
 #include "waveform/records.h"
 
 using namespace gaspuff;
+
+namespace {
+
+// Waits until the box shows the text (a message list: a message starting so).
+template <typename Box>
+bool shows(Box* box, const QString& text) {
+    return QTest::qWaitFor([&] {
+        if constexpr (std::is_same_v<Box, QListWidget>)
+            return !box->findItems(text, Qt::MatchStartsWith).isEmpty();
+        else
+            return box->text() == text;
+    });
+}
+
+}  // namespace
 
 TEST(Session, AnOperatorBuildsAWaveformSendsItAndReadsItBack) {
     test::PortsFolder ports;
@@ -23,15 +39,6 @@ TEST(Session, AnOperatorBuildsAWaveformSendsItAndReadsItBack) {
     ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
     Form1 form;
     form.messagebox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    // Waits until the box shows the text (a message list: a message starting so).
-    const auto shows = [](auto* box, const QString& text) {
-        return QTest::qWaitFor([&] {
-            if constexpr (std::is_same_v<decltype(box), QListWidget*>)
-                return !box->findItems(text, Qt::MatchStartsWith).isEmpty();
-            else
-                return box->text() == text;
-        });
-    };
     form.cmdLigar->click();
     ASSERT_TRUE(shows(form.lblState, "stop"));
 
@@ -60,4 +67,33 @@ TEST(Session, AnOperatorBuildsAWaveformSendsItAndReadsItBack) {
     EXPECT_GE(clock.elapsed(), uploadtext(pulse).size() * 1000 / 11520);
     EXPECT_EQ(form.waveform, pulse);
     EXPECT_EQ(form.wavegraph->image(), graph);
+}
+
+TEST(Session, AReadBackOfACorruptedUploadNamesTheEntriesAndUndoBringsBackTheTableSent) {
+    test::PortsFolder ports;
+    test::SimProcess sim({"--port", "10", "--status-ms", "50", "--corrupt", "3"});
+    ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
+    Form1 form;
+    form.messagebox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.cmdLigar->click();
+    ASSERT_TRUE(shows(form.lblState, "stop"));
+    for (const auto& [t, a] : {std::pair{"100", "60"}, {"400", "0"}}) {
+        form.timepttxt->setText(t);
+        form.amptxt->setText(a);
+        QTest::keyClick(form.amptxt, Qt::Key_Return);
+    }
+    const Waveform sent = form.waveform;
+    form.cmdSend->click();
+    ASSERT_TRUE(shows(form.lstMessages, "loaded 1000 values"));
+    form.cmdGet->click();
+    ASSERT_TRUE(shows(form.txtStatus, "1000 points received"));
+    EXPECT_TRUE(form.lblNote->sentence().endsWith(
+        " in 3 entries: t=250 sent 60 holds 0, t=500 sent 0 holds 1, t=750 sent 0 holds 1"))
+        << form.lblNote->sentence().toStdString();
+    EXPECT_NE(form.waveform, sent);
+    form.wavegraph->setFocus();
+    QTest::keyClick(form.wavegraph, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.waveform, sent);
 }
