@@ -162,6 +162,9 @@ TEST_F(Table, EnterAddsThePointAndGoesBackToVoltageOrToTheRefusedBox) {
     EXPECT_EQ(form.waveform, pulse(100, 399, 60));
     EXPECT_EQ(std::tuple(QApplication::focusWidget(), form.amptxt->selectedText()),
               std::tuple(form.amptxt, QString("0")));
+    EXPECT_EQ((QStringList{form.amptxt->accessibleName(), form.timepttxt->accessibleName(),
+                           form.filenametext->accessibleName()}),
+              (QStringList{"Voltage (0-100%)", "Time (0-1000 ms)", "Filename"}));
 
     Form1 real(new test::FakePort);  // a real message box, closed by Enter
     real.show();
