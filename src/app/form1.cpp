@@ -220,9 +220,9 @@ void Form1::buildcontrols() {
         QStringLiteral("Load the file named above (Ctrl+O chooses a file and loads it)"));
     cmdAddPoint->setToolTip(QStringLiteral("Add the point (Enter in Voltage or Time)"));
     wavegraph->setToolTip(
-        QStringLiteral("Click: pick this run into Time and Voltage. Right click, Menu or "
-                       "Shift+F10: ramp, copy, paste, differences. Ctrl+C / Ctrl+V: copy "
-                       "or paste the table. Ctrl+Z / Ctrl+Y: undo or redo."));
+        QStringLiteral("Click: this run into Time and Voltage\n"
+                       "Right click, Menu or Shift+F10: ramp, copy, paste, differences\n"
+                       "Ctrl+C, Ctrl+V: copy or paste the table; Ctrl+Z, Ctrl+Y: undo, redo"));
 
     // Escape resets, as a cancel button; Enter (pressed after typing a
     // number) triggers nothing.
