@@ -197,6 +197,8 @@ class Form1 : public QWidget {
     void endreadback();
 
     void buildtablekeys();
+    // Undoes (back) or redoes one step: a text box's typing, else the table's.
+    void historystep(bool back);
     // A transfer holds the table: the locked buttons say so.
     bool transferring() const;
     // Records a change of the table as one undo step named what and shows

@@ -105,21 +105,22 @@ bool Form1::transferring() const {
 }
 
 void Form1::undo() {
-    if (auto* box = qobject_cast<QLineEdit*>(focusWidget()); box && box->isUndoAvailable())
-        return box->undo();
-    if (transferring() || !history->canUndo()) return;
-    const QString what = history->undoText();
-    history->undo();
-    txtStatus->setText(QStringLiteral("Undone: ") + what);
+    historystep(true);
 }
 
 void Form1::redo() {
-    if (auto* box = qobject_cast<QLineEdit*>(focusWidget()); box && box->isRedoAvailable())
-        return box->redo();
-    if (transferring() || !history->canRedo()) return;
-    const QString what = history->redoText();
-    history->redo();
-    txtStatus->setText(QStringLiteral("Redone: ") + what);
+    historystep(false);
+}
+
+void Form1::historystep(bool back) {
+    // A text box's own typing since it got the focus comes first.
+    if (auto* box = qobject_cast<QLineEdit*>(focusWidget());
+        box && (back ? box->isUndoAvailable() : box->isRedoAvailable()))
+        return back ? box->undo() : box->redo();
+    if (transferring() || !(back ? history->canUndo() : history->canRedo())) return;
+    const QString what = back ? history->undoText() : history->redoText();
+    back ? history->undo() : history->redo();
+    txtStatus->setText(QLatin1String(back ? "Undone: " : "Redone: ") + what);
 }
 
 void Form1::changetable(const QString& what, const Waveform& before, const Waveform& after) {

@@ -67,13 +67,13 @@ void WaveGraph::mousePressEvent(QMouseEvent* event) {
 
 void WaveGraph::keyPressEvent(QKeyEvent* event) {
     const bool plain = !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
-    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    const QChar first = event->text().isEmpty() ? QChar() : event->text().at(0);
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)
         emit customContextMenuRequested(contentsRect().center());
-    } else if (plain && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+    else if (plain && (first.isDigit() || QStringLiteral("+-.,").contains(first)))
         emit typed(event->text());
-    } else {
+    else
         QFrame::keyPressEvent(event);
-    }
 }
 
 }  // namespace gaspuff

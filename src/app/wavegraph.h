@@ -26,7 +26,7 @@ class WaveGraph : public QFrame {
 
   signals:
     void picked(int t);
-    // Text typed while the graph has the focus, meant for the level box.
+    // A number begun while the graph has the focus, meant for the level box.
     void typed(const QString& text);
 
   protected:

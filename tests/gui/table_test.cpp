@@ -93,7 +93,7 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
              form.filedialog = [&] { return file.fileName(); };
              press(form.lstMessages, Qt::Key_O);
          },
-         form.lstMessages},
+         form.txtStatus},
         {"Get Waveform",
          [&] {
              const Waveform shown = form.waveform;
@@ -258,6 +258,9 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
     EXPECT_TRUE(menuitem("Show differences")->isEnabled());
     form.mnuGraph->hide();
 
+    form.filenametext->setText(dir.filePath("sent.txt"));
+    press(form.amptxt, Qt::Key_S);
+    EXPECT_EQ(status(), "Waveform saved to " + dir.filePath("sent.txt"));
     QFile file(dir.filePath("short.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray("7\r\n").repeated(10)) &&
                 file.flush());
@@ -273,6 +276,7 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
     QFile recorded(dir.filePath("session.log"));
     ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QRegularExpression(R"(-- Controller's waveform differs from .*\n.*)"
+                                   R"(-- file saved .*sent.txt sha256=[0-9a-f]{64}\n.*)"
                                    R"(-- file loaded .*short.txt sha256=[0-9a-f]{64}\n$)")
                     .match(recorded.readAll())
                     .hasMatch());
