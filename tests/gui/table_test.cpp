@@ -38,6 +38,14 @@ class Table : public test::Panel {
             if (action->text() == text) return action;
         return nullptr;
     }
+    // Opens the graph's menu from the keyboard: is "Show differences" offered?
+    bool differencesoffered() {
+        press(form.wavegraph, Qt::Key_F10, Qt::ShiftModifier);
+        const bool offered =
+            form.mnuGraph->isVisible() && menuitem("Show differences")->isEnabled();
+        form.mnuGraph->hide();
+        return offered;
+    }
     // The graph's widget position of millisecond t, at level 50 %.
     QPoint graphpoint(int t) {
         const QPoint origin = form.wavegraph->contentsRect().topLeft();
@@ -98,7 +106,8 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
          [&] {
              const Waveform shown = form.waveform;
              form.cmdGet->click();
-             press(form.lstMessages, Qt::Key_Z);  // locked during the transfer
+             press(form.lstMessages, Qt::Key_Z);  // locked during the transfer, as Reset is
+             press(form.lstMessages, Qt::Key_Escape, Qt::NoModifier);
              EXPECT_EQ(form.waveform, shown);
              readback(pulse(10, 20, 30));
          },
@@ -170,15 +179,17 @@ TEST_F(Table, EnterAddsThePointAndGoesBackToVoltageOrToTheRefusedBox) {
     real.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&real));
     real.timepttxt->setText("1000");
-    QString shown;
+    QStringList shown;  // modal, the application's caption, one OK, no icon
     QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        shown = qobject_cast<QMessageBox*>(box)->text();
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        shown << box->windowTitle() << box->text() << QString::number(box->buttons().size())
+              << QString::number(box->icon());
         QTest::keyClick(box, Qt::Key_Return);
     });
     real.amptxt->setFocus();
     QTest::keyClick(real.amptxt, Qt::Key_Return);
-    EXPECT_EQ(shown, "Time must be between 0ms and 999ms");
+    EXPECT_EQ(shown,
+              (QStringList{"gaspuff-panel", "Time must be between 0ms and 999ms", "1", "0"}));
     EXPECT_EQ(real.focusWidget(), real.timepttxt);
     EXPECT_EQ(real.timepttxt->selectedText(), "1000");
 }
@@ -253,10 +264,7 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
     QTest::mouseClick(form.lblNote, Qt::LeftButton);
     ASSERT_TRUE(form.frmDifferences);
     EXPECT_TRUE(form.frmDifferences->isVisible());
-    press(form.wavegraph, Qt::Key_F10, Qt::ShiftModifier);  // the keyboard's way to the menu
-    EXPECT_TRUE(form.mnuGraph->isVisible());
-    EXPECT_TRUE(menuitem("Show differences")->isEnabled());
-    form.mnuGraph->hide();
+    EXPECT_TRUE(differencesoffered());
 
     form.filenametext->setText(dir.filePath("sent.txt"));
     press(form.amptxt, Qt::Key_S);
@@ -270,9 +278,7 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
               "File held 10 entries; entries 10 to 999 kept as they were");
     EXPECT_FALSE(form.lblNote->clickable());
     EXPECT_TRUE(messages().isEmpty());
-    press(form.wavegraph, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_FALSE(menuitem("Show differences")->isEnabled());
-    form.mnuGraph->hide();
+    EXPECT_FALSE(differencesoffered());
     QFile recorded(dir.filePath("session.log"));
     ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QRegularExpression(R"(-- Controller's waveform differs from .*\n.*)"
