@@ -73,35 +73,19 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
     QFile file(dir.filePath("short.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("9\r\n8\r\n") && file.flush());
     connect();
+    form.amptxt->setText("60"), form.timepttxt->setText("100");
+    form.rampdialog = [](QStringList& texts) {
+        texts = {"300", "80", "200", "0"};  // ends in either order
+        return true;
+    };
+    QGuiApplication::clipboard()->setText("5\r\n6\r\n");
+    form.filedialog = [&] { return file.fileName(); };
     // The step's name, the change, and where the keys are pressed.
     const std::tuple<QString, std::function<void()>, QWidget*> steps[] = {
-        {"Add point",
-         [&] {
-             form.amptxt->setText("60"), form.timepttxt->setText("100");
-             form.cmdAddPoint->click();
-         },
-         form.cmdAddPoint},
-        {"Add ramp",
-         [&] {
-             form.rampdialog = [](QStringList& texts) {
-                 texts = {"300", "80", "200", "0"};  // ends in either order
-                 return true;
-             };
-             menuitem("Add ramp...")->trigger();
-         },
-         form.wavegraph},
-        {"Paste column",
-         [&] {
-             QGuiApplication::clipboard()->setText("5\r\n6\r\n");
-             press(form.wavegraph, Qt::Key_V);
-         },
-         form.wavegraph},
-        {"Load",
-         [&] {
-             form.filedialog = [&] { return file.fileName(); };
-             press(form.lstMessages, Qt::Key_O);
-         },
-         form.txtStatus},
+        {"Add point", [&] { form.cmdAddPoint->click(); }, form.cmdAddPoint},
+        {"Add ramp", [&] { menuitem("Add ramp...")->trigger(); }, form.wavegraph},
+        {"Paste column", [&] { press(form.wavegraph, Qt::Key_V); }, form.wavegraph},
+        {"Load", [&] { press(form.lstMessages, Qt::Key_O); }, form.txtStatus},
         {"Get Waveform",
          [&] {
              const Waveform shown = form.waveform;
@@ -138,7 +122,6 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
         press(focus, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(form.waveform, after) << row;
     }
-    EXPECT_EQ(form.history->count(), 6);
     form.amptxt->setText("0");
     form.cmdAddPoint->click();  // a point that changes nothing is no step
     EXPECT_EQ(form.history->count(), 6);
