@@ -134,12 +134,11 @@ TEST_F(Table, EscapeWhileTypingAFileNameIsUndoneAfterTheTyping) {
     QTest::keyClicks(form.filenametext, "x");
     QTest::keyClick(form.filenametext, Qt::Key_Escape);
     EXPECT_EQ(form.waveform, Waveform{});
-    QTest::keyClick(form.filenametext, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(std::tuple(form.filenametext->text(), form.waveform[3]),
-              std::tuple("waveform1.txt", 0));
-    QTest::keyClick(form.filenametext, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(std::tuple(form.filenametext->text(), form.waveform[3]),
-              std::tuple("waveform1.txt", 40));
+    for (int16_t level : {0, 40}) {  // the typing first, then the Reset
+        QTest::keyClick(form.filenametext, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(std::tuple(form.filenametext->text(), form.waveform[3]),
+                  std::tuple("waveform1.txt", level));
+    }
     press(form.amptxt, Qt::Key_Z);  // nothing left: the box's old typing stays
     press(form.amptxt, Qt::Key_Y);
     EXPECT_EQ(std::tuple(form.amptxt->text(), form.waveform[3]), std::tuple("0a", 0));
@@ -243,10 +242,8 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
                     .match(form.lblNote->sentence())
                     .hasMatch())
         << form.lblNote->sentence().toStdString();
-    EXPECT_EQ(status(), "1000 points received");
     QTest::mouseClick(form.lblNote, Qt::LeftButton);
-    ASSERT_TRUE(form.frmDifferences);
-    EXPECT_TRUE(form.frmDifferences->isVisible());
+    EXPECT_TRUE(form.frmDifferences && form.frmDifferences->isVisible());
     EXPECT_TRUE(differencesoffered());
 
     form.filenametext->setText(dir.filePath("sent.txt"));
