@@ -224,8 +224,8 @@ void Form1::buildcontrols() {
                        "Right click, Menu or Shift+F10: ramp, copy, paste, differences\n"
                        "Ctrl+C, Ctrl+V: copy or paste the table; Ctrl+Z, Ctrl+Y: undo, redo"));
 
-    // Escape resets, as a cancel button; Enter (pressed after typing a
-    // number) triggers nothing.
+    // Escape resets, as a cancel button; Enter presses no button (in Voltage
+    // or Time it adds the point).
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         if (cmdReset->isEnabled()) cmdReset->click();

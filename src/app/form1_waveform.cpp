@@ -20,7 +20,7 @@ namespace {
 const QString kAmplitudeRefused = QStringLiteral("Amplitude must be between 0% and 100%");
 const QString kTimeRefused = QStringLiteral("Time must be between 0ms and 999ms");
 
-// A whole number from a text box, within lo..hi; nothing for any other text.
+// A whole number from typed text, within lo..hi; nothing for any other text.
 // The operator's locale may write the decimal point as a comma ("2,5" is two
 // and a half there); "." is taken in every locale.
 std::optional<int16_t> readnumber(QString typed, int lo, int hi) {

@@ -74,8 +74,8 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("9\r\n8\r\n") && file.flush());
     connect();
     form.amptxt->setText("60"), form.timepttxt->setText("100");
-    form.rampdialog = [](QStringList& texts) {
-        texts = {"300", "80", "200", "0"};  // ends in either order
+    form.rampdialog = [&](QStringList& texts) {  // refused as a point is, then asked again
+        texts = {"300", boxes.isEmpty() ? "101" : "80", "200", "0"};  // ends in either order
         return true;
     };
     QGuiApplication::clipboard()->setText("5\r\n6\r\n");
@@ -125,6 +125,7 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
     form.amptxt->setText("0");
     form.cmdAddPoint->click();  // a point that changes nothing is no step
     EXPECT_EQ(form.history->count(), 6);
+    EXPECT_EQ(boxes, QStringList{"Amplitude must be between 0% and 100%"});
 }
 
 TEST_F(Table, EscapeWhileTypingAFileNameIsUndoneAfterTheTyping) {
