@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +12,9 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "app/rampdialog.h"
 #include "app/shape.h"
+#include "app/waveformnote.h"
 #include "app/wavegraph.h"
 #include "app/wrapbutton.h"
 #include "link/qtserialport.h"
@@ -62,8 +65,15 @@ Form1::Form1(SerialPort* port, QWidget* parent) : QWidget(parent) {
                         this);
         box.exec();
     };
+    rampdialog = [this](QStringList& texts) { return askramp(this, texts); };
+    filedialog = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Load waveform"), filenametext->text(),
+            QStringLiteral("Waveform files (*.txt);;All files (*)"));
+    };
     buildcontrols();
     connecthandlers();
+    buildtablekeys();
     Form_Load();
     tmrState->start();
     tmrComTimeout->start();
@@ -164,7 +174,7 @@ void Form1::buildcontrols() {
 
     // Graph.
     Label10 = label("Label10", "Waveform", twips(2280, 2280, 870, 195), Bold | AutoSize);
-    wavegraph = new WaveGraph(twips(2400, 2640, 5415, 1815).size(), this);
+    wavegraph = new WaveGraph(twips(2400, 2640, 5415, 1815).size(), waveform, this);
     place(wavegraph, "wavegraph", twips(2400, 2640, 5415, 1815));
     Line4 = line("Line4", 2280, 2520, 7920, 2520);
     Line3 = line("Line3", 7920, 2520, 7920, 4560);
@@ -182,6 +192,14 @@ void Form1::buildcontrols() {
     lstMessages = place(new QListWidget(this), "lstMessages", twips(240, 5040, 7335, 2205));
     txtStatus = textbox("txtStatus", "", twips(240, 7560, 7335, 285));
     txtStatus->setReadOnly(true);
+    // A long sentence shows its beginning, and the whole of it on hovering.
+    connect(txtStatus, &QLineEdit::textChanged, this, [this](const QString& text) {
+        txtStatus->setToolTip(text);
+        txtStatus->setCursorPosition(0);
+    });
+    connect(txtStatus, &QLineEdit::cursorPositionChanged, this, [this](int, int now) {
+        if (now && !txtStatus->hasFocus()) txtStatus->setCursorPosition(0);
+    });
 
     // Files.
     Label7 = label("Label7", "Filename", twips(7800, 5520, 1455, 255), Bold);
@@ -189,9 +207,25 @@ void Form1::buildcontrols() {
     cmdSave = button("cmdSave", "Save", twips(7800, 6120, 855, 375));
     cmdLoad = button("cmdLoad", "Load", twips(8760, 6120, 855, 375));
     cmdReset = button("cmdReset", "Reset", twips(7800, 7440, 855, 375));
+    lblNote = place(new WaveformNote(this), "lblNote", twips(7800, 6555, 1815, 840));
 
-    // Escape resets, as a cancel button; Enter (pressed after typing a
-    // number) triggers nothing.
+    // Assistive technology reads a box by its caption.
+    for (auto [caption, box] :
+         {std::pair{amplabel, amptxt}, {timeptlabel, timepttxt}, {Label7, filenametext}}) {
+        caption->setBuddy(box);
+        box->setAccessibleName(caption->text());
+    }
+    cmdSave->setToolTip(QStringLiteral("Save to the file named above (Ctrl+S)"));
+    cmdLoad->setToolTip(
+        QStringLiteral("Load the file named above (Ctrl+O chooses a file and loads it)"));
+    cmdAddPoint->setToolTip(QStringLiteral("Add the point (Enter in Voltage or Time)"));
+    wavegraph->setToolTip(
+        QStringLiteral("Click: this run into Time and Voltage\n"
+                       "Right click, Menu or Shift+F10: ramp, copy, paste, differences\n"
+                       "Ctrl+C, Ctrl+V: copy or paste the table; Ctrl+Z, Ctrl+Y: undo, redo"));
+
+    // Escape resets, as a cancel button; Enter presses no button (in Voltage
+    // or Time it adds the point).
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         if (cmdReset->isEnabled()) cmdReset->click();

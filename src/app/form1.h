@@ -2,9 +2,11 @@
 // The panel's one window: every control, the timers, the serial port and the
 // state the handlers share. Handlers run one at a time on the event thread.
 #include <QByteArray>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "link/lineassembly.h"
 #include "protocol/interpreter.h"
@@ -16,15 +18,19 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTimer;
+class QUndoStack;
 
 namespace gaspuff {
 
+class DifferencesWindow;
 class SerialPort;
 class SessionLog;
 class Shape;
 class WaveGraph;
+class WaveformNote;
 
 inline constexpr char kApplicationName[] = "gaspuff-panel";
 inline constexpr char kWindowTitle[] = "VARNOK Gas puffing controller";
@@ -91,6 +97,12 @@ class Form1 : public QWidget {
     QPushButton* cmdSave;
     QPushButton* cmdLoad;
     QPushButton* cmdReset;
+    // What a read-back found or a load kept, in the free space above Reset.
+    WaveformNote* lblNote;
+    // The graph's context menu: "Add ramp...", "Copy table", "Paste column",
+    // "Show differences".
+    QMenu* mnuGraph;
+    DifferencesWindow* frmDifferences = nullptr;  // made when first asked for
 
     QTimer* tmrState;       // port state display, 400 ms
     QTimer* tmrComTimeout;  // link watchdog, 1000 ms
@@ -103,9 +115,17 @@ class Form1 : public QWidget {
     bool rxactivity = false;
     Reception rx;           // getting, pointcount, boguscount and the staged points
     LateAnswer lateanswer;  // a read-back given up on whose answer may still come
+    // Every change of the table, one step each, for Ctrl+Z and Ctrl+Y.
+    QUndoStack* history;
 
     // Shows a modal message with a single OK button; tests put their own here.
     std::function<void(const QString&)> messagebox;
+    // Asks for a ramp's four numbers, given and returned as texts; false when
+    // cancelled. Tests put their own here.
+    std::function<bool(QStringList&)> rampdialog;
+    // Asks for a waveform file to open; empty when cancelled. Tests put their
+    // own here.
+    std::function<QString()> filedialog;
     // Records the session when set (by --log); a log that fails says so once
     // in the status box.
     void setsessionlog(SessionLog* log);
@@ -147,9 +167,20 @@ class Form1 : public QWidget {
     void cmdReset_Click();
     void cmdSave_Click();
     void cmdLoad_Click();
+    // The table's keys and the graph's menu.
+    void undo();
+    void redo();
+    void openfile();  // Ctrl+O
+    void addramp();
+    void copytable();
+    void pastetable();
+    void showdifferences();
+    // Fills Time and Voltage from the run holding millisecond t.
+    void pickrun(int t);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildcontrols();
@@ -167,6 +198,37 @@ class Form1 : public QWidget {
     void logport(const char* what);
     // Ends a read-back that did not complete: deadline off, buttons back.
     void endreadback();
+
+    void buildtablekeys();
+    // Undoes (back) or redoes one step: a text box's typing, else the table's.
+    void historystep(bool back);
+    // A transfer holds the table: the locked buttons say so.
+    bool transferring() const;
+    // Records a change of the table as one undo step named what and shows
+    // after; a change that changes nothing is no step, only a redraw.
+    void changetable(const QString& what, const Waveform& before, const Waveform& after);
+    void showtable(const Waveform& table);  // what an undo step puts in place
+    // Add point's checks and change; false when a value was refused.
+    bool enterpoint();
+    void enterkey();  // Enter in Voltage or Time
+    void setnote(const QString& sentence, bool clickable = false);
+    // After a completed read-back: received held against the table last
+    // sent, or else the one shown before.
+    void comparereadback(const Waveform& shown, const Waveform& received);
+
+    struct Sent {
+        Waveform table;
+        QString at;  // "14:51:07"
+    };
+    std::optional<Sent> lastsent_;
+    struct Comparison {
+        Waveform reference;
+        Waveform received;
+        QString sentat;  // empty when the reference is the table shown before
+    };
+    // The read-back the note speaks of, while its entries differ.
+    std::optional<Comparison> differing_;
+    QStringList ramptexts_;  // the ramp dialog's last numbers, offered again
 };
 
 }  // namespace gaspuff

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 #include <new>
 #include <optional>
@@ -35,6 +36,10 @@ std::optional<QColor> statecolour(const QByteArray& state) {
 
 void Form1::parseline(const QByteArray& line) {
     try {
+        // The last point replaces the table at once: keep the one shown, for
+        // undo and for the comparison.
+        std::optional<Waveform> shown;
+        if (rx.getting && rx.pointcount == kWaveformLength - 1) shown = waveform;
         const LineMeaning m = interpretline(line, rx, waveform);
         switch (m.kind) {
             case LineKind::Status:
@@ -50,9 +55,11 @@ void Form1::parseline(const QByteArray& line) {
                 } else if (m.point == PointResult::Completed) {
                     txtStatus->setText(QStringLiteral("%1 points received").arg(kWaveformLength));
                     tmrGetting->stop();
-                    drawgraph();
+                    const Waveform received = waveform;
+                    changetable(QStringLiteral("Get Waveform"), shown.value_or(received), received);
                     enablebuttons();
                     if (sessionlog) sessionlog->waveform("received", waveform);
+                    comparereadback(shown.value_or(received), received);
                 }
                 break;
             case LineKind::Message:
@@ -124,7 +131,8 @@ void Form1::cmdAutoArmOff_Click() {
     sendcommand("auto_arm_off");
 }
 void Form1::cmdShoot_Click() {
-    sendcommand("shoot");
+    // The log names the table the shot fires.
+    if (sendcommand("shoot") && sessionlog) sessionlog->shot();
 }
 void Form1::cmdStandby_Click() {
     sendcommand("standby");
@@ -138,6 +146,7 @@ void Form1::cmdSend_Click() {
     disablebuttons();
     if (MSComm1->output(uploadtext(waveform))) {
         txtStatus->setText(QStringLiteral("Sent %1 points").arg(kWaveformLength));
+        lastsent_ = Sent{waveform, QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))};
         if (sessionlog) sessionlog->waveform("sent", waveform);
     } else {
         txtStatus->setText(MSComm1->errorstring());

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "waveform/compare.h"
 #include "waveform/records.h"
 
 namespace gaspuff {
@@ -44,7 +45,20 @@ void SessionLog::port(const QString& name, const char* what, const QString& devi
 }
 
 void SessionLog::waveform(const char* what, const Waveform& table) {
-    write("--", QByteArray("waveform ") + what + ' ' + waveformrecords(table, " ").trimmed());
+    fired_ = fingerprint(table);
+    write("--", QByteArray("waveform ") + what + ' ' + waveformrecords(table, " ").trimmed() +
+                    " sha256=" + fired_);
+}
+
+void SessionLog::file(const char* what, const QString& name, const Waveform& table) {
+    event(QStringLiteral("file %1 %2 sha256=%3")
+              .arg(QLatin1String(what), name, QLatin1String(fingerprint(table))));
+}
+
+void SessionLog::shot() {
+    write("--", fired_.isEmpty()
+                    ? QByteArray("shoot sha256 unknown: no waveform sent or read back in this run")
+                    : "shoot sha256=" + fired_);
 }
 
 QByteArray SessionLog::timestamp() {

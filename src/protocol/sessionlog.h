@@ -30,7 +30,15 @@ class SessionLog {
     // "port Com 10 opened (/dev/ttyUSB0)": what befell the port named name;
     // the device behind the name in brackets when known and not the name.
     void port(const QString& name, const char* what, const QString& device);
-    void waveform(const char* what, const Waveform& table);  // what, then 1000 values
+    // "waveform sent 0 0 ... 0 sha256=<64 hex>": what, the 1000 values and
+    // the table's fingerprint, remembered as the table a shot fires.
+    void waveform(const char* what, const Waveform& table);
+    // "file saved waveform1.txt sha256=<64 hex>": the table after the save or
+    // the load, so sha256sum of the file names the same table.
+    void file(const char* what, const QString& name, const Waveform& table);
+    // "shoot sha256=<64 hex>": the table last sent or read back in this run,
+    // or "shoot sha256 unknown: ..." when there is none.
+    void shot();
 
     // "2026-12-07T09:15:02.417+01:00": local time with its offset.
     static QByteArray timestamp();
@@ -46,6 +54,7 @@ class SessionLog {
     int untold_ = 0;  // a failure nobody has been told of yet
     bool told_ = false;
     std::function<void(const QString&)> tell_;
+    QByteArray fired_;  // fingerprint of the table last sent or read back
 };
 
 }  // namespace gaspuff

@@ -89,7 +89,7 @@ bool WaveformReader::takeline() {
             QStringLiteral("Line %1 of %2 is outside -32768..32767").arg(lineno_).arg(name_));
     if (count_ == kWaveformLength)
         return fail(QStringLiteral("%1 has more than %2 entries")
-                        .arg(name_, QString::number(kWaveformLength)));
+                        .arg(subject_, QString::number(kWaveformLength)));
     entries_[count_++] = static_cast<int16_t>(value);
     return true;
 }
@@ -132,7 +132,7 @@ QString savewaveform(const QString& name, const Waveform& waveform) {
     return {};
 }
 
-QString loadwaveform(const QString& name, Waveform& waveform) {
+QString loadwaveform(const QString& name, Waveform& waveform, int* count) {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot load %1: %2").arg(name, file.errorString());
@@ -146,6 +146,7 @@ QString loadwaveform(const QString& name, Waveform& waveform) {
     }
     if (!reader.finish()) return reader.error();
     std::copy_n(reader.entries().begin(), reader.count(), waveform.begin());
+    if (count) *count = reader.count();
     return {};
 }
 

@@ -17,10 +17,12 @@ QByteArray waveformfiletext(const Waveform& waveform);
 // line may end in CR LF, LF or CR, the last line with nothing; empty lines at
 // the very end are ignored. At most 1000 entries. The first fault ends the
 // reading and is described with the file's name and, where it has one, the
-// line's number.
+// line's number. subject is how a sentence about the source begins ("The
+// clipboard" for "the clipboard"); a file's name begins one as it is.
 class WaveformReader {
   public:
-    explicit WaveformReader(QString name) : name_(std::move(name)) {}
+    explicit WaveformReader(QString name, QString subject = {})
+        : name_(std::move(name)), subject_(subject.isEmpty() ? name_ : std::move(subject)) {}
     bool feed(QByteArrayView chunk);  // false once the file is known to be bad
     bool finish();                    // at the end of the file; false if bad
     const QString& error() const { return error_; }
@@ -32,6 +34,7 @@ class WaveformReader {
     bool fail(const QString& why);
 
     QString name_;
+    QString subject_;
     QString error_;
     QByteArray line_;
     bool afterreturn_ = false;  // a line feed straight after a CR ends no line
@@ -50,7 +53,8 @@ bool isregularfile(const QString& name);
 QString savewaveform(const QString& name, const Waveform& waveform);
 
 // Reads and checks the whole file first: waveform changes only if the file is
-// good, and then only its first count entries. An empty text on success.
-QString loadwaveform(const QString& name, Waveform& waveform);
+// good, and then only its first count entries. An empty text on success;
+// count, when given, then holds the number of entries the file held.
+QString loadwaveform(const QString& name, Waveform& waveform, int* count = nullptr);
 
 }  // namespace gaspuff

@@ -15,6 +15,12 @@ int scalegraphy(int y, double h) {
     return static_cast<int>(std::nearbyint((h - 1) - (h - 1) * (y / 100.0)));
 }
 
+int graphtime(int x, double w) {
+    if (w <= 1) return 0;
+    const double t = std::nearbyint(x * 1000.0 / (w - 1));
+    return static_cast<int>(std::clamp(t, 0.0, double(kMaxTime)));
+}
+
 void drawgraph(const Waveform& waveform, GraphSurface& surface) {
     const double w = surface.scalewidth();
     const double h = surface.scaleheight();

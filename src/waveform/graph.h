@@ -11,6 +11,10 @@ int scalegraphx(int x, double w);
 // Amplitude in percent (0 at the bottom, 100 at the top) to a y coordinate on
 // a surface whose interior is h units high.
 int scalegraphy(int y, double h);
+// The millisecond drawn in column x of a surface w units wide: the one whose
+// column is nearest, the middle of those sharing it. Columns beyond either
+// edge give the first or the last millisecond.
+int graphtime(int x, double w);
 
 constexpr int kDotRadius = 2;
 

@@ -16,4 +16,11 @@ constexpr int kMaxTime = kWaveformLength - 1;
 // t must lie in 0..999.
 void addpoint(Waveform& waveform, int t, int16_t a);
 
+// The run of equal entries holding entry t (0..999): its first and last index.
+struct LevelRun {
+    int first;
+    int last;
+};
+LevelRun runat(const Waveform& waveform, int t);
+
 }  // namespace gaspuff

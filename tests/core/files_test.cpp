@@ -102,10 +102,12 @@ TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesI
     for (const auto& [bytes, entries] : cases) {
         ASSERT_TRUE(writefile(path("good.txt"), bytes));
         Waveform w = patterned();
-        ASSERT_EQ(loadwaveform(path("good.txt"), w), "") << bytes.left(20).constData();
+        int count = -1;
+        ASSERT_EQ(loadwaveform(path("good.txt"), w, &count), "") << bytes.left(20).constData();
         Waveform expected = patterned();
         std::copy(entries.begin(), entries.end(), expected.begin());
         EXPECT_EQ(w, expected) << bytes.left(20).constData();
+        EXPECT_EQ(count, int(entries.size())) << bytes.left(20).constData();
     }
 }
 

@@ -31,3 +31,14 @@ TEST(PointEntry, EachPointFillsTheRunItStartsUpToTheNextChangeOfLevel) {
         EXPECT_EQ(w, expected) << point.first << ", " << point.second;
     }
 }
+
+TEST(PointEntry, TheRunAtAnEntryReachesBothWaysToTheNextChangeOfLevel) {
+    Waveform w{};
+    std::fill(w.begin() + 100, w.begin() + 400, 60);
+    w[999] = 5;
+    // Entry, first and last of its run.
+    const std::tuple<int, int, int> cases[] = {{0, 0, 99},      {99, 0, 99},     {100, 100, 399},
+                                               {250, 100, 399}, {400, 400, 998}, {999, 999, 999}};
+    for (const auto& [t, first, last] : cases)
+        EXPECT_EQ(std::pair(runat(w, t).first, runat(w, t).last), std::pair(first, last)) << t;
+}

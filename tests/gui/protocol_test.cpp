@@ -35,7 +35,8 @@ TEST_F(Protocol, CommandsWriteTheirWordAndACarriageReturnOrSayNotConnected) {
     QFile recorded(dir.filePath("session.log"));
     ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
-        QRegularExpression(R"(-- port Com 10 opened\n.* tx arm\\r\n(.*\n){6}.* tx load\\r\n)"
+        QRegularExpression(R"(-- port Com 10 opened\n.* tx arm\\r\n(.*\n){2}.* tx shoot\\r\n)"
+                           R"(.* -- shoot sha256 unknown: .*\n(.*\n){4}.* tx load\\r\n)"
                            R"(.* -- waveform sent 0 0 0 .*\n.* tx get\\r\n$)")
             .match(recorded.readAll())
             .hasMatch());

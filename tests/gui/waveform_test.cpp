@@ -1,8 +1,6 @@
 // The window's side of the waveform: point entry, Reset, Save and Load.
-#include <QApplication>
 #include <QFile>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTemporaryDir>
 
 #include "panel.h"
@@ -67,20 +65,6 @@ TEST_F(WaveformPanel, AddPointTakesTheLocalesDecimalComma) {
     QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(boxes.isEmpty());
     EXPECT_EQ((std::array{form.waveform[3], form.waveform[4]}), (std::array<int16_t, 2>{0, 2}));
-}
-
-TEST_F(WaveformPanel, TheMessageBoxIsModalWithOneOkAndTheApplicationsCaption) {
-    Form1 real(new test::FakePort);
-    real.amptxt->setText("500");
-    QStringList seen;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        seen << box->windowTitle() << box->text() << QString::number(box->buttons().size())
-             << QString::number(box->icon());
-        box->accept();
-    });
-    real.cmdAddPoint_Click();
-    EXPECT_EQ(seen, (QStringList{"gaspuff-panel", kAmplitude, "1", "0"}));
 }
 
 TEST_F(WaveformPanel, ResetClearsTableListStatusAndReceptionOnly) {

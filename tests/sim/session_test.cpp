@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/waveformnote.h"
 #include "panel.h"
 #include "rawpty.h"
 #include "simprocess.h"
@@ -14,12 +15,13 @@
 
 using namespace gaspuff;
 
-TEST(Session, AnOperatorBuildsAWaveformSendsItAndReadsItBack) {
+TEST(Session, AnOperatorBuildsAPulseSendsItReadsItBackAndSeesWhatTheControllerStoredWrong) {
     test::PortsFolder ports;
     QTemporaryDir scratch;
     const QString dump = scratch.filePath("controller.txt");
-    // Paced as the real line, a status line every 50 ms.
-    test::SimProcess sim({"--port", "10", "--status-ms", "50", "--dump", dump});
+    // Paced as the real line, a status line every 50 ms; every load is stored
+    // with entries 250, 500 and 750 wrong.
+    test::SimProcess sim({"--port", "10", "--status-ms", "50", "--dump", dump, "--corrupt", "3"});
     ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
     Form1 form;
     form.messagebox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
@@ -32,32 +34,40 @@ TEST(Session, AnOperatorBuildsAWaveformSendsItAndReadsItBack) {
                 return box->text() == text;
         });
     };
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.cmdLigar->click();
     ASSERT_TRUE(shows(form.lblState, "stop"));
 
-    for (const auto& [t, a] : {std::pair{"100", "80"}, {"400", "30"}, {"700", "0"}}) {
+    for (const auto& [t, a] : {std::pair{"100", "60"}, {"400", "0"}}) {
         form.timepttxt->setText(t);
         form.amptxt->setText(a);
-        form.cmdAddPoint->click();
+        QTest::keyClick(form.amptxt, Qt::Key_Return);
     }
     Waveform pulse{};
-    std::fill(pulse.begin() + 100, pulse.begin() + 400, 80);
-    std::fill(pulse.begin() + 400, pulse.begin() + 700, 30);
+    std::fill(pulse.begin() + 100, pulse.begin() + 400, 60);
+    Waveform stored = pulse;
+    stored[250] = 0, stored[500] = 1, stored[750] = 1;
     const QImage graph = form.wavegraph->image().copy();
     form.cmdSend->click();
     EXPECT_EQ(form.txtStatus->text(), "Sent 1000 points");
     ASSERT_TRUE(shows(form.lstMessages, "loaded 1000 values"));
-    Waveform stored{};
-    ASSERT_EQ(loadwaveform(dump, stored), "");
-    EXPECT_EQ(stored, pulse);  // the controller holds exactly what was sent
+    Waveform dumped{};
+    ASSERT_EQ(loadwaveform(dump, dumped), "");
+    EXPECT_EQ(dumped, stored);  // exactly what was sent, but for the three it spoils
 
-    form.cmdReset->click();
     QElapsedTimer clock;
     clock.start();
     form.cmdGet->click();
     ASSERT_TRUE(shows(form.txtStatus, "1000 points received"));
     // The answer cannot cross a 115200 baud line faster than this.
-    EXPECT_GE(clock.elapsed(), uploadtext(pulse).size() * 1000 / 11520);
-    EXPECT_EQ(form.waveform, pulse);
+    EXPECT_GE(clock.elapsed(), uploadtext(stored).size() * 1000 / 11520);
+    EXPECT_EQ(form.waveform, stored);
+    EXPECT_TRUE(form.lblNote->sentence().endsWith(
+        " in 3 entries: t=250 sent 60 holds 0, t=500 sent 0 holds 1, t=750 sent 0 holds 1"))
+        << form.lblNote->sentence().toStdString();
+    form.wavegraph->setFocus();
+    QTest::keyClick(form.wavegraph, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.waveform, pulse);  // the table that was sent
     EXPECT_EQ(form.wavegraph->image(), graph);
 }

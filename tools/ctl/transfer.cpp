@@ -113,7 +113,7 @@ int loadfile(const QString& name, Waveform& table, SessionLog* log) {
         say(error);
         return kBadFile;
     }
-    if (log) log->event(QStringLiteral("file loaded ") + name);
+    if (log) log->file("loaded", name, table);
     return kSuccess;
 }
 
@@ -161,7 +161,7 @@ int gettable(Client& client, const QString& name, SessionLog* log) {
         say(error);
         return kBadFile;
     }
-    if (log) log->event(QStringLiteral("file saved ") + name);
+    if (log) log->file("saved", name, rb.table);
     return kSuccess;
 }
 

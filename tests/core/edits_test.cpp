@@ -1,0 +1,101 @@
+// Edits that stand for many points: a ramp, a pasted column, and what a load
+// or a paste says it kept.
+#include "waveform/edits.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace gaspuff;
+
+namespace {
+
+// A table from runs {first index, value}, each lasting until the next starts.
+Waveform fromruns(const std::vector<std::pair<int, int>>& runs) {
+    Waveform w{};
+    for (size_t r = 0; r < runs.size(); ++r)
+        std::fill(w.begin() + runs[r].first,
+                  r + 1 < runs.size() ? w.begin() + runs[r + 1].first : w.end(), runs[r].second);
+    return w;
+}
+
+const std::vector<std::pair<int, int>> kPlateau = {{0, 0}, {100, 60}, {400, 0}};
+
+}  // namespace
+
+TEST(Ramp, IsTheStaircaseOfPointsAddedInTimeOrder) {
+    // Before, the ramp (t1, a1, t2, a2), and the table after as runs outside
+    // the ramp; inside it entry t holds the line's value rounded half to even.
+    struct Row {
+        std::vector<std::pair<int, int>> before;
+        int t1, a1, t2, a2;
+        std::vector<std::pair<int, int>> after;
+    };
+    const Row rows[] = {
+        {{{0, 0}}, 100, 0, 300, 80, {{0, 0}, {301, 80}}},  // the last point fills to the end
+        {{{0, 0}}, 100, 80, 300, 0, {{0, 0}, {301, 0}}},
+        {{{0, 0}}, 10, 3, 16, 0, {{0, 0}, {17, 0}}},  // 2.5 and 0.5 go down, 1.5 up
+        {{{0, 0}}, 16, 0, 10, 3, {{0, 0}, {17, 0}}},  // ends in either order
+        {kPlateau, 200, 20, 206, 23, {{0, 0}, {100, 60}, {207, 23}, {400, 0}}},
+        // Crossing the plateau's end: the later points fill the run from 400.
+        {kPlateau, 300, 60, 450, 0, {{0, 0}, {100, 60}, {451, 0}}},
+        {kPlateau, 500, 7, 500, 9, {{0, 0}, {100, 60}, {400, 0}, {500, 9}}},  // one point
+        {kPlateau, 900, 0, 1000, 50, kPlateau},  // a time beyond the table: nothing
+    };
+    for (const Row& r : rows) {
+        Waveform expected = fromruns(r.after);
+        const int lo = std::min(r.t1, r.t2), hi = std::max(r.t1, r.t2);
+        if (hi <= kMaxTime && lo < hi)
+            for (int t = lo; t <= hi; ++t)
+                expected[t] = static_cast<int16_t>(
+                    std::nearbyint(r.a1 + double(r.a2 - r.a1) * (t - r.t1) / double(r.t2 - r.t1)));
+        EXPECT_EQ(withramp(fromruns(r.before), r.t1, static_cast<int16_t>(r.a1), r.t2,
+                           static_cast<int16_t>(r.a2)),
+                  expected)
+            << r.t1 << "," << r.a1 << " -> " << r.t2 << "," << r.a2;
+    }
+}
+
+TEST(PasteColumn, ReadsWithLoadsReaderNamingTheClipboard) {
+    // Load's rules are the file tests'; here: the clipboard's words, the
+    // count, entries from 0 with the rest kept, and nothing on a fault.
+    const std::tuple<QByteArray, QString, std::vector<int>> rows[] = {
+        {"60\n-5\n150\n\n", "", {60, -5, 150}},  // kept as they are, as Load keeps them
+        {"7\r\n8\r\n", "", {7, 8}},
+        {"1\nx\n3\n", "Line 2 of the clipboard is not a whole number", {}},
+        {QByteArray("7\n").repeated(1001), "The clipboard has more than 1000 entries", {}},
+    };
+    Waveform before{};
+    for (int i = 0; i < kWaveformLength; ++i) before[i] = static_cast<int16_t>(i % 50);
+    for (const auto& [text, message, entries] : rows) {
+        Waveform table = before, expected = before;
+        std::copy(entries.begin(), entries.end(), expected.begin());
+        int count = -1;
+        EXPECT_EQ(pastecolumn(text, table, count).toStdString(), message.toStdString());
+        EXPECT_EQ(table, expected) << text.left(20).constData();
+        EXPECT_EQ(count, int(entries.size())) << text.left(20).constData();
+    }
+}
+
+TEST(KeptNote, SaysWhatAShortOrOutOfRangeSourceLeft) {
+    Waveform odd{};  // outside 0..100 at 3, 7 and 900; 0 and 100 are inside
+    odd[3] = -5, odd[7] = 150, odd[900] = 120, odd[4] = 100;
+    Waveform one{};
+    one[2] = 150, one[500] = -5;
+    const std::tuple<QString, int, Waveform, QString> rows[] = {
+        {"File", 10, {}, "File held 10 entries; entries 10 to 999 kept as they were"},
+        {"File", 1, {}, "File held 1 entry; entries 1 to 999 kept as they were"},
+        {"File", 999, {}, "File held 999 entries; entry 999 kept as it was"},
+        {"File", 0, {}, "File held no entries; all 1000 kept as they were"},
+        {"File", 1000, {}, ""},
+        {"File", 1000, odd, "3 entries outside 0..100 (lowest -5, highest 150)"},
+        {"File", 8, odd,
+         "File held 8 entries; entries 8 to 999 kept as they were; "
+         "2 entries outside 0..100 (lowest -5, highest 150)"},
+        {"Clipboard", 10, one,
+         "Clipboard held 10 entries; entries 10 to 999 kept as they were; "
+         "1 entry outside 0..100 (lowest 150, highest 150)"},
+    };
+    for (const auto& [source, count, table, note] : rows)
+        EXPECT_EQ(keptnote(source, count, table).toStdString(), note.toStdString());
+}

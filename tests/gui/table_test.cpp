@@ -1,0 +1,273 @@
+// The table's history and the keys, the graph's pointer and menu, copy and
+// paste, and the waveform note, wired into the shown window.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+#include <QUndoStack>
+
+#include "app/differenceswindow.h"
+#include "app/waveformnote.h"
+#include "panel.h"
+#include "protocol/sessionlog.h"
+#include "waveform/files.h"
+#include "waveform/graph.h"
+
+using namespace gaspuff;
+
+namespace {
+
+class Table : public test::Panel {
+  protected:
+    void SetUp() override {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+    // Presses key with modifiers where the keyboard focus is, after moving it to at.
+    void press(QWidget* at, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        at->setFocus();
+        QTest::keyClick(at, key, modifiers);
+    }
+    QAction* menuitem(const QString& text) {
+        for (QAction* action : form.mnuGraph->actions())
+            if (action->text() == text) return action;
+        return nullptr;
+    }
+    // Opens the graph's menu from the keyboard: is "Show differences" offered?
+    bool differencesoffered() {
+        press(form.wavegraph, Qt::Key_F10, Qt::ShiftModifier);
+        const bool offered =
+            form.mnuGraph->isVisible() && menuitem("Show differences")->isEnabled();
+        form.mnuGraph->hide();
+        return offered;
+    }
+    // The graph's widget position of millisecond t, at level 50 %.
+    QPoint graphpoint(int t) {
+        const QPoint origin = form.wavegraph->contentsRect().topLeft();
+        return origin + QPoint(form.scalegraphx(t), form.scalegraphy(50));
+    }
+    // The 1000 points of a read-back, fed after Get.
+    void readback(const Waveform& table) {
+        form.cmdGet->click();
+        QByteArray points;
+        for (int16_t v : table) points += QByteArray::number(v) + '\r';
+        port->feed(points);
+    }
+};
+
+Waveform pulse(int first, int last, int16_t level) {
+    Waveform w{};
+    std::fill(w.begin() + first, w.begin() + last + 1, level);
+    return w;
+}
+
+}  // namespace
+
+TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("short.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("9\r\n8\r\n") && file.flush());
+    connect();
+    form.amptxt->setText("60"), form.timepttxt->setText("100");
+    form.rampdialog = [&](QStringList& texts) {  // refused as a point is, then asked again
+        texts = {"300", boxes.isEmpty() ? "101" : "80", "200", "0"};  // ends in either order
+        return true;
+    };
+    QGuiApplication::clipboard()->setText("5\r\n6\r\n");
+    form.filedialog = [&] { return file.fileName(); };
+    // The step's name, the change, and where the keys are pressed.
+    const std::tuple<QString, std::function<void()>, QWidget*> steps[] = {
+        {"Add point", [&] { form.cmdAddPoint->click(); }, form.cmdAddPoint},
+        {"Add ramp", [&] { menuitem("Add ramp...")->trigger(); }, form.wavegraph},
+        {"Paste column", [&] { press(form.wavegraph, Qt::Key_V); }, form.wavegraph},
+        {"Load", [&] { press(form.lstMessages, Qt::Key_O); }, form.txtStatus},
+        {"Get Waveform",
+         [&] {
+             const Waveform shown = form.waveform;
+             form.cmdGet->click();
+             press(form.lstMessages, Qt::Key_Z);  // locked during the transfer, as Reset is
+             press(form.lstMessages, Qt::Key_Escape, Qt::NoModifier);
+             EXPECT_EQ(form.waveform, shown);
+             readback(pulse(10, 20, 30));
+         },
+         form.filenametext},
+        {"Reset",
+         [&] {
+             port->feed("hello\rhalf a li");
+             press(form.lstMessages, Qt::Key_Escape, Qt::NoModifier);
+         },
+         form.amptxt},
+    };
+    for (const auto& [what, change, focus] : steps) {
+        const Waveform before = form.waveform;
+        const QImage drawn = form.wavegraph->image();
+        change();
+        const Waveform after = form.waveform;
+        const std::string row = what.toStdString();
+        ASSERT_NE(after, before) << row;
+        press(focus, Qt::Key_Z);
+        EXPECT_EQ(std::tuple(form.waveform, status()), std::tuple(before, "Undone: " + what))
+            << row;
+        EXPECT_EQ(form.wavegraph->image(), drawn) << row;
+        // The message list and a half line are the controller's, not the table's.
+        EXPECT_EQ(std::tuple(messages(), form.rxbuffer), std::tuple(QStringList(), QByteArray()));
+        press(focus, Qt::Key_Y);
+        EXPECT_EQ(std::tuple(form.waveform, status()), std::tuple(after, "Redone: " + what)) << row;
+        press(focus, Qt::Key_Z);
+        press(focus, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(form.waveform, after) << row;
+    }
+    form.amptxt->setText("0");
+    form.cmdAddPoint->click();  // a point that changes nothing is no step
+    EXPECT_EQ(form.history->count(), 6);
+    EXPECT_EQ(boxes, QStringList{"Amplitude must be between 0% and 100%"});
+}
+
+TEST_F(Table, EscapeWhileTypingAFileNameIsUndoneAfterTheTyping) {
+    form.waveform[3] = 40;
+    press(form.amptxt, Qt::Key_A, Qt::NoModifier);  // typing from another visit of a box
+    press(form.filenametext, Qt::Key_End, Qt::NoModifier);
+    QTest::keyClicks(form.filenametext, "x");
+    QTest::keyClick(form.filenametext, Qt::Key_Escape);
+    EXPECT_EQ(form.waveform, Waveform{});
+    for (int16_t level : {0, 40}) {  // the typing first, then the Reset
+        QTest::keyClick(form.filenametext, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(std::tuple(form.filenametext->text(), form.waveform[3]),
+                  std::tuple("waveform1.txt", level));
+    }
+    press(form.amptxt, Qt::Key_Z);  // nothing left: the box's old typing stays
+    press(form.amptxt, Qt::Key_Y);
+    EXPECT_EQ(std::tuple(form.amptxt->text(), form.waveform[3]), std::tuple("0a", 0));
+}
+
+TEST_F(Table, EnterAddsThePointAndGoesBackToVoltageOrToTheRefusedBox) {
+    form.amptxt->setText("60"), form.timepttxt->setText("100");
+    press(form.timepttxt, Qt::Key_Return, Qt::NoModifier);
+    form.timepttxt->setText("400");
+    QTest::keyClicks(form.amptxt, "0");  // the selected "60" is typed over
+    press(form.timepttxt, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(form.waveform, pulse(100, 399, 60));
+    EXPECT_EQ(std::tuple(QApplication::focusWidget(), form.amptxt->selectedText()),
+              std::tuple(form.amptxt, QString("0")));
+    EXPECT_EQ((QStringList{form.amptxt->accessibleName(), form.timepttxt->accessibleName(),
+                           form.filenametext->accessibleName()}),
+              (QStringList{"Voltage (0-100%)", "Time (0-1000 ms)", "Filename"}));
+
+    Form1 real(new test::FakePort);  // a real message box, closed by Enter
+    real.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&real));
+    real.timepttxt->setText("1000");
+    QStringList shown;  // modal, the application's caption, one OK, no icon
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        shown << box->windowTitle() << box->text() << QString::number(box->buttons().size())
+              << QString::number(box->icon());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    real.amptxt->setFocus();
+    QTest::keyClick(real.amptxt, Qt::Key_Return);
+    EXPECT_EQ(shown,
+              (QStringList{"gaspuff-panel", "Time must be between 0ms and 999ms", "1", "0"}));
+    EXPECT_EQ(real.focusWidget(), real.timepttxt);
+    EXPECT_EQ(real.timepttxt->selectedText(), "1000");
+}
+
+TEST_F(Table, TheGraphNamesAndPicksTheRunUnderThePointer) {
+    form.waveform = pulse(100, 399, 60);
+    std::fill(&form.waveform[690], &form.waveform[710], 150);  // from a file: taken as it is
+    form.drawgraph();
+    const QImage drawn = form.wavegraph->image();
+    QTest::mouseMove(form.wavegraph, graphpoint(250));
+    EXPECT_TRUE(QToolTip::text().startsWith("t=250 ms, 60 % (run 100-399 ms)\n"))
+        << QToolTip::text().toStdString();
+    EXPECT_EQ(form.wavegraph->image(), drawn);
+    for (const auto& [t, time, level] :
+         {std::tuple(250, "100", "60"), {700, "690", "150"}, {999, "710", "0"}, {0, "0", "0"}}) {
+        QTest::mouseClick(form.wavegraph, Qt::LeftButton, {}, graphpoint(t));
+        EXPECT_EQ((QStringList{form.timepttxt->text(), form.amptxt->text()}),
+                  (QStringList{time, level}))
+            << t;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), form.wavegraph);
+    // A plateau's new level: click, type, Enter.
+    QTest::mouseClick(form.wavegraph, Qt::LeftButton, {}, graphpoint(300));
+    QTest::keyClicks(form.wavegraph, "4");
+    QTest::keyClicks(QApplication::focusWidget(), "5");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    Waveform changed = pulse(100, 399, 45);
+    std::fill(&changed[690], &changed[710], 150);
+    EXPECT_EQ(form.waveform, changed);
+}
+
+TEST_F(Table, CopyThenPasteRestoresATableAndOnlyTheGraphsKeysTouchIt) {
+    form.waveform = pulse(100, 399, 60);
+    press(form.wavegraph, Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), waveformfiletext(form.waveform));
+    const Waveform copied = form.waveform;
+    form.cmdReset->click();
+    form.amptxt->selectAll();
+    press(form.amptxt, Qt::Key_C);  // a text box copies its own text
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "0");
+    QGuiApplication::clipboard()->setText(waveformfiletext(copied));
+    press(form.wavegraph, Qt::Key_V);
+    EXPECT_EQ(form.waveform, copied);
+    QGuiApplication::clipboard()->setText("1\nabc\n");
+    press(form.wavegraph, Qt::Key_V);
+    EXPECT_EQ(form.waveform, copied);
+    // The status box shows a sentence from its beginning, all of it on hovering.
+    const QString refused = "Line 2 of the clipboard is not a whole number";
+    EXPECT_EQ(std::tuple(status(), form.txtStatus->cursorPosition(), form.txtStatus->toolTip()),
+              std::tuple(refused, 0, refused));
+}
+
+TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
+    QTemporaryDir dir;
+    SessionLog log(dir.filePath("session.log"));
+    form.setsessionlog(&log);
+    connect();
+    form.waveform = pulse(100, 399, 60);
+    readback(form.waveform);
+    EXPECT_EQ(form.lblNote->sentence(), "Controller's waveform equals the table shown before");
+    form.cmdSend->click();
+    Waveform corrupt = form.waveform;
+    corrupt[250] = 0, corrupt[500] = 1, corrupt[750] = 1;
+    readback(corrupt);
+    EXPECT_TRUE(QRegularExpression("^Controller's waveform differs from the one sent at "
+                                   R"(\d\d:\d\d:\d\d in 3 entries: t=250 sent 60 holds 0, )"
+                                   "t=500 sent 0 holds 1, t=750 sent 0 holds 1$")
+                    .match(form.lblNote->sentence())
+                    .hasMatch())
+        << form.lblNote->sentence().toStdString();
+    QTest::mouseClick(form.lblNote, Qt::LeftButton);
+    EXPECT_TRUE(form.frmDifferences && form.frmDifferences->isVisible());
+    EXPECT_TRUE(differencesoffered());
+
+    form.filenametext->setText(dir.filePath("sent.txt"));
+    press(form.amptxt, Qt::Key_S);
+    EXPECT_EQ(status(), "Waveform saved to " + dir.filePath("sent.txt"));
+    QFile file(dir.filePath("short.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray("7\r\n").repeated(10)) &&
+                file.flush());
+    form.filenametext->setText(file.fileName());
+    form.cmdLoad->click();
+    EXPECT_EQ(form.lblNote->sentence(),
+              "File held 10 entries; entries 10 to 999 kept as they were");
+    EXPECT_FALSE(form.lblNote->clickable());
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_FALSE(differencesoffered());
+    QFile recorded(dir.filePath("session.log"));
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QRegularExpression(R"(-- Controller's waveform differs from .*\n.*)"
+                                   R"(-- file saved .*sent.txt sha256=[0-9a-f]{64}\n.*)"
+                                   R"(-- file loaded .*short.txt sha256=[0-9a-f]{64}\n$)")
+                    .match(recorded.readAll())
+                    .hasMatch());
+    form.setsessionlog(nullptr);
+    press(form.wavegraph, Qt::Key_Z);
+    EXPECT_EQ(form.lblNote->sentence(), "");  // the table changed
+}
