@@ -12,8 +12,10 @@ using namespace gaspuff;
 // released the buffer, then parsed the view, so every non-empty line was read
 // from freed memory; only a sanitized build sees it fail.
 TEST(FuzzRegressions, WaveformFileLinesAreParsedFromLiveMemory) {
-    const QString crash = QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                          QStringLiteral("/regressions/wavefile/line-read-after-release");
+    // The source folder as the build gives it: __FILE__ may be relative to a
+    // compiler cache's base folder.
+    const QString crash =
+        QStringLiteral(QT_TESTCASE_SOURCEDIR "/fuzz/regressions/wavefile/line-read-after-release");
     ASSERT_TRUE(QFileInfo::exists(crash));
     Waveform w{};
     w.fill(7);

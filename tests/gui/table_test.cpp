@@ -115,7 +115,8 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
             << row;
         EXPECT_EQ(form.wavegraph->image(), drawn) << row;
         // The message list and a half line are the controller's, not the table's.
-        EXPECT_EQ(std::tuple(messages(), form.rxbuffer), std::tuple(QStringList(), QByteArray()));
+        EXPECT_EQ(std::tuple(messages(), form.rxbuffer.text),
+                  std::tuple(QStringList(), QByteArray()));
         press(focus, Qt::Key_Y);
         EXPECT_EQ(std::tuple(form.waveform, status()), std::tuple(after, "Redone: " + what)) << row;
         press(focus, Qt::Key_Z);
