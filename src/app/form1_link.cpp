@@ -8,6 +8,7 @@
 
 #include "app/form1.h"
 #include "app/shape.h"
+#include "link/comname.h"
 #include "link/lineassembly.h"
 #include "link/serialport.h"
 #include "protocol/sessionlog.h"
@@ -24,6 +25,9 @@ QString portmessage(const SerialPort* port, const char* suffix) {
 void Form1::cmdLigar_Click() {
     if (MSComm1->isopen()) return;
     MSComm1->setcommport(static_cast<int16_t>(cmbSerialPort->currentIndex() + 1));
+    // Whoever may write the ports folder chooses the device a Com port opens:
+    // said once, before the port opens, leaving the open's own sentence as it is.
+    if (const QString warning = portsfolderwarningonce(); !warning.isEmpty()) messagebox(warning);
     switch (MSComm1->open()) {
         case SerialPort::NoSuchPort:
             txtStatus->setText(portmessage(MSComm1, " does not exist"));

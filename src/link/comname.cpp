@@ -1,13 +1,19 @@
 #include "link/comname.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace gaspuff {
 
 QString portsfolder() {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    // Qt 6.4 still passes a relative $XDG_CONFIG_HOME through.
+    if (QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/gaspuff/ports");
 }
 
@@ -20,6 +26,29 @@ QString comdevicepath(int n) {
     if (info.isSymLink() || info.exists()) return link;
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 #endif
+}
+
+QString portsfolderwarning(const QString& folder) {
+#ifndef Q_OS_WIN
+    for (const QString& dir : {folder, QFileInfo(folder).path()}) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(dir).constData(), &st) != 0) continue;
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (st.st_uid != ::geteuid() && st.st_uid != 0))
+            return QStringLiteral(
+                       "Warning: %1 is writable by other users, who can change which device a "
+                       "Com port opens")
+                .arg(dir);
+    }
+#endif
+    return {};
+}
+
+QString portsfolderwarningonce() {
+    static bool said = false;
+    if (said) return {};
+    QString warning = portsfolderwarning(portsfolder());
+    said = !warning.isEmpty();
+    return warning;
 }
 
 }  // namespace gaspuff

@@ -1,8 +1,12 @@
 // The window's side of the link: Connect, Disconnect, the port state display,
 // receiving, the watchdog and a lost device.
+#include <sys/stat.h>
+
 #include <QComboBox>
+#include <QFile>
 
 #include "panel.h"
+#include "rawpty.h"
 
 using namespace gaspuff;
 using Link = test::Panel;
@@ -13,11 +17,16 @@ TEST_F(Link, ConnectReportsEachOpenResultAndIsIgnoredWhileOpen) {
         {SerialPort::AlreadyOpen, "Port 3 is already open"},
         {SerialPort::OpenFailed, "Port 3 open failed"},
         {SerialPort::Opened, "Port 3 open successfully"}};
+    test::PortsFolder ports;  // others may write it: said once, in a box, before opening
+    ASSERT_EQ(::chmod(QFile::encodeName(ports.path()).constData(), 0777), 0);
     form.cmbSerialPort->setCurrentIndex(2);
     for (const auto& [result, message] : cases) {
         port->nextopen = result;
         form.cmdLigar_Click();
         EXPECT_EQ(status(), message);
+        EXPECT_EQ(boxes, QStringList("Warning: " + ports.path() +
+                                     " is writable by other users, who can change which device "
+                                     "a Com port opens"));
     }
     form.txtStatus->clear();
     form.cmbSerialPort->setCurrentIndex(0);

@@ -6,6 +6,7 @@
 #include "client.h"
 #include "commands.h"
 #include "interrupts.h"
+#include "link/comname.h"
 #include "options.h"
 #include "protocol/sessionlog.h"
 
@@ -37,6 +38,8 @@ int runprogram(const QStringList& args, const Interrupts& interrupts) {
         log = std::make_unique<SessionLog>(options.logfile);
         log->onfailure([](const QString& text) { say(text); });
     }
+    if (options.device.isEmpty())
+        if (const QString warning = portsfolderwarningonce(); !warning.isEmpty()) say(warning);
     Client client(log.get(), &interrupts);
     int code = run(options, client, log.get());
     if (const qint64 dropped = client.close(); dropped > 0) {
