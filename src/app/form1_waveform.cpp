@@ -125,11 +125,13 @@ void Form1::cmdReset_Click() {
 
 void Form1::cmdSave_Click() {
     const QString name = filenametext->text();
-    if (const QString error = savewaveform(name, waveform); !error.isEmpty()) {
+    QString note;
+    if (const QString error = savewaveform(name, waveform, &note); !error.isEmpty()) {
         txtStatus->setText(error);
         return;
     }
-    txtStatus->setText(QStringLiteral("Waveform saved to ") + name);
+    txtStatus->setText(QStringLiteral("Waveform saved to ") + name +
+                       (note.isEmpty() ? QString() : QStringLiteral("; ") + note));
     if (sessionlog) sessionlog->file("saved", name, waveform);
 }
 

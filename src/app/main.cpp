@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "protocol/sessionlog.h"
+#include "waveform/files.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QLatin1String(gaspuff::kApplicationName));
     QApplication::setApplicationVersion(QStringLiteral(GASPUFF_VERSION));
     std::unique_ptr<gaspuff::SessionLog> log;
-    if (logfile) log = std::make_unique<gaspuff::SessionLog>(QString::fromLocal8Bit(logfile));
+    if (logfile) log = std::make_unique<gaspuff::SessionLog>(gaspuff::decodedname(logfile));
     gaspuff::Form1 form;
     form.setsessionlog(log.get());
     form.show();

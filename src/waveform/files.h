@@ -44,13 +44,40 @@ class WaveformReader {
     Waveform entries_{};
 };
 
+// File names as the system holds them: bytes, which need not be valid UTF-8.
+// A byte that is not part of valid UTF-8 becomes the lone surrogate U+DC80 +
+// (byte - 0x80) and back again, so a name taken from a command line reaches
+// the file system exactly as given even where the window cannot show it.
+QString decodedname(QByteArrayView bytes);
+QByteArray encodedname(const QString& name);
+
 // True for an existing regular file, hidden or not; a directory, a device or
 // a missing name is not one.
 bool isregularfile(const QString& name);
 
+// Why name cannot be loaded, before it is opened: empty for a regular file
+// (or a link to one), "File NAME does not exist" when nothing of that name
+// exists, else what it is ("Cannot load NAME: it is not a regular file").
+QString unloadable(const QString& name);
+
+// Where name leads once every link is followed, under the rule the kernel
+// applies to protect shared folders: in a sticky folder that every user may
+// write, a link is followed only when it belongs to this user or to the
+// folder's owner. The path reached, never itself a link then; or, with an
+// empty path, why not ("it is a link owned by another user in a shared
+// folder").
+struct Followed {
+    QByteArray path;
+    QString refusal;
+};
+Followed followlinks(const QByteArray& name);
+
 // Writes the file through a temporary beside it, which replaces the file only
-// once complete. An empty text on success, else what went wrong.
-QString savewaveform(const QString& name, const Waveform& waveform);
+// once complete and then has its mode, owner and group. An empty text on
+// success, else what went wrong. When the owner or group could not be kept
+// (only root may give a file away), the file is saved and note says so
+// ("could not keep its owner nobody: Operation not permitted").
+QString savewaveform(const QString& name, const Waveform& waveform, QString* note = nullptr);
 
 // Reads and checks the whole file first: waveform changes only if the file is
 // good, and then only its first count entries. An empty text on success;

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "capabilities.h"
 #include "panel.h"
 
 using namespace gaspuff;
@@ -107,4 +108,20 @@ TEST_F(WaveformPanel, SaveAndLoadThroughTheWindowKeepTheTableOnFailure) {
     EXPECT_EQ(status(), "Line 2 of " + bad.fileName() + " is not a whole number");
     EXPECT_EQ(form.waveform[0], 0);
     EXPECT_EQ(form.wavegraph->image(), graph);
+}
+
+TEST_F(WaveformPanel, SaveSaysWhatOfTheReplacedFileItCouldNotKeep) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a file of another user's needs root to make";
+    QTemporaryDir dir;
+    const QString name = dir.filePath("keep.txt");
+    QFile kept(name);
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly) && kept.write("1\r\n") == 3);
+    ASSERT_EQ(::chown(QFile::encodeName(name).constData(), 65534, 0), 0);
+    form.filenametext->setText(name);
+    {
+        test::WithoutCapabilities without({CAP_CHOWN});
+        form.cmdSave_Click();
+    }
+    EXPECT_TRUE(status().startsWith("Waveform saved to " + name + "; could not keep its owner "))
+        << status().toStdString();
 }

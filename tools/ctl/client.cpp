@@ -9,12 +9,13 @@
 #include "link/lineassembly.h"
 #include "options.h"
 #include "protocol/sessionlog.h"
+#include "waveform/files.h"
 #include "waveform/records.h"
 
 namespace gaspuff::ctl {
 
 void say(const QString& text) {
-    std::fprintf(stderr, "gaspuff-ctl: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "gaspuff-ctl: %s\n", encodedname(text).constData());
 }
 
 void RecentMessages::add(const QByteArray& text) {

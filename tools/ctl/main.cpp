@@ -9,6 +9,7 @@
 #include "link/comname.h"
 #include "options.h"
 #include "protocol/sessionlog.h"
+#include "waveform/files.h"
 
 using namespace gaspuff;
 using namespace gaspuff::ctl;
@@ -54,7 +55,8 @@ int runprogram(const QStringList& args, const Interrupts& interrupts) {
 
 int main(int argc, char* argv[]) {
     QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    // File names are taken as the bytes given, valid in the locale or not.
+    for (int i = 1; i < argc; ++i) args << decodedname(argv[i]);
     QCoreApplication app(argc, argv);
     // First of all, so that the two signals end the program at every moment.
     Interrupts interrupts;

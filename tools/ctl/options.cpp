@@ -204,8 +204,8 @@ Exit status:
   4  not confirmed: the controller reported something else (it says what: its
      last status line and its messages); send: the table read back differs, or
      output could not be sent
-  5  bad file: FILE for send is missing or not a waveform file (nothing is
-     sent), or FILE for get cannot be written
+  5  bad file: FILE for send is missing, not a regular file or not a
+     waveform file (nothing is sent), or FILE for get cannot be written
   130, 143  ended by SIGINT, SIGTERM
 )");
 }

@@ -105,8 +105,13 @@ int readback(Client& client, ReadBack& rb) {
 }  // namespace
 
 int loadfile(const QString& name, Waveform& table, SessionLog* log) {
-    if (!isregularfile(name)) {
-        say(QStringLiteral("File %1 does not exist").arg(name));
+    // "-" is standard output for get; send reads a named file only.
+    if (const QString why =
+            name == QLatin1String("-")
+                ? QStringLiteral("Cannot load -: send reads a file, not standard input")
+                : unloadable(name);
+        !why.isEmpty()) {
+        say(why);
         return kBadFile;
     }
     if (const QString error = loadwaveform(name, table); !error.isEmpty()) {
@@ -157,10 +162,12 @@ int gettable(Client& client, const QString& name, SessionLog* log) {
         }
         return kSuccess;
     }
-    if (const QString error = savewaveform(name, rb.table); !error.isEmpty()) {
+    QString note;
+    if (const QString error = savewaveform(name, rb.table, &note); !error.isEmpty()) {
         say(error);
         return kBadFile;
     }
+    if (!note.isEmpty()) say(name + QStringLiteral(" saved; ") + note);
     if (log) log->file("saved", name, rb.table);
     return kSuccess;
 }
