@@ -4,8 +4,16 @@
 // received, files saved and loaded. One line each, stamped with the local
 // time, appended and flushed as it happens, so a crash loses at most the line
 // being written. Received text is escaped so it can never forge a line.
+//
+// The log never holds its program up: it is opened and written without
+// blocking, so a FIFO nobody reads, or a reader that stops reading, costs log
+// lines, never a stuck program. A record cut short (a full disk) leaves the
+// next one on a line of its own, and a log moved or deleted meanwhile (by
+// hand, by logrotate) is noticed before the next record and opened again by
+// its name.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "waveform/table.h"
@@ -14,14 +22,16 @@ namespace gaspuff {
 
 class SessionLog {
   public:
-    // Appends to the file at path, creating it if need be.
+    // Appends to the file at path, creating it if need be. Links are followed
+    // by the shared folders' rule (see followlinks()).
     explicit SessionLog(const QString& path);
     ~SessionLog();
     SessionLog(const SessionLog&) = delete;
     SessionLog& operator=(const SessionLog&) = delete;
 
-    // Told once, in a sentence, the first time the log cannot be written. A
-    // log that fails never stops its program: later lines are tried quietly.
+    // Told once, in a sentence, the first time the log cannot be written, and
+    // once the first time it had to be opened again. A log that fails never
+    // stops its program: later lines are tried quietly.
     void onfailure(std::function<void(const QString&)> tell);
 
     void received(const QByteArray& line);  // "rx ..."
@@ -46,13 +56,20 @@ class SessionLog {
     static QByteArray escaped(const QByteArray& text);
 
   private:
+    bool open();
+    bool moved() const;
     void write(const char* kind, const QByteArray& text);
-    void fail(int error);
+    qsizetype put(const QByteArray& line);
+    void fail(const QString& why);
+    void say(const QString& sentence);
 
     QString path_;
     int fd_ = -1;
-    int untold_ = 0;  // a failure nobody has been told of yet
-    bool told_ = false;
+    bool regular_ = false;            // else a FIFO or a device: written without blocking
+    quint64 device_ = 0, inode_ = 0;  // of the file written, to notice it moved
+    bool midline_ = false;            // the file ends in a record cut short
+    bool failuretold_ = false, reopentold_ = false;
+    QStringList untold_;  // said as soon as someone listens
     std::function<void(const QString&)> tell_;
     QByteArray fired_;  // fingerprint of the table last sent or read back
 };

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "capabilities.h"
+#include "protocol/sessionlog.h"
 
 using namespace gaspuff;
 
@@ -229,7 +230,8 @@ TEST_F(WaveformFiles, NamesInvalidInUtf8ReachTheFileSystemByteForByte) {
 
 TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAreFollowed) {
     if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root (lchown)";
-    // The folder's mode and owner, the link's owner, whether Save follows it.
+    // The folder's mode and owner, the links' owner, whether Save and the log
+    // follow the links.
     const std::tuple<mode_t, uid_t, uid_t, bool> cases[] = {
         {01777, 0, kNobody, false},       // a stranger's link in /tmp
         {01777, 0, 0, true},              // the user's own
@@ -241,17 +243,29 @@ TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAr
     int row = 0;
     for (const auto& [mode, folderowner, linkowner, followed] : cases) {
         const QString shared = path(QString("shared%1").arg(row++));
-        const QString save = shared + "/waveform1.txt", precious = shared + "-precious.txt";
+        const QString save = shared + "/waveform1.txt", logged = shared + "/session.log";
+        const QString precious = shared + "-precious.txt", kept = shared + "-kept.log";
         ASSERT_TRUE(QDir().mkpath(shared) && writefile(precious, "mine\n") &&
-                    QFile::link(precious, save));
+                    writefile(kept, "mine\n") && QFile::link(precious, save) &&
+                    QFile::link(kept, logged));
         ASSERT_EQ(::chown(native(shared).constData(), folderowner, 0), 0);
         ASSERT_EQ(::chmod(native(shared).constData(), mode), 0);
-        ASSERT_EQ(::lchown(native(save).constData(), linkowner, linkowner), 0);
+        for (const QString& link : {save, logged})
+            ASSERT_EQ(::lchown(native(link).constData(), linkowner, linkowner), 0);
 
         EXPECT_EQ(savewaveform(save, patterned()), followed ? "" : "Cannot save " + save + refused);
+        QStringList told;
+        {
+            SessionLog log(logged);
+            log.onfailure([&told](const QString& sentence) { told << sentence; });
+            log.event("file saved waveform1.txt");
+        }
+        EXPECT_EQ(told, followed ? QStringList()
+                                 : QStringList("Cannot write the session log " + logged + refused));
         EXPECT_EQ(readall(precious), followed ? waveformfiletext(patterned()) : "mine\n") << row;
-        EXPECT_TRUE(QFileInfo(save).isSymLink());
-        EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+        EXPECT_EQ(readall(kept).contains("-- file saved waveform1.txt"), followed) << row;
+        EXPECT_TRUE(QFileInfo(save).isSymLink() && QFileInfo(logged).isSymLink());
+        EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
     }
 }
 

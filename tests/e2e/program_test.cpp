@@ -1,7 +1,15 @@
-// gaspuff-panel's command line and its start without a display.
+// gaspuff-panel's command line, its start without a display, and its --log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "shellargs.h"
 
 TEST(PanelProgram, AnswersItsCommandLineAndSaysWhenThereIsNoDisplay) {
     // Arguments, whether a display is offered, exit status, what it says.
@@ -23,4 +31,29 @@ TEST(PanelProgram, AnswersItsCommandLineAndSaysWhenThereIsNoDisplay) {
         const QString output = panel.readAllStandardOutput() + panel.readAllStandardError();
         EXPECT_TRUE(output.startsWith(says)) << output.toStdString();
     }
+}
+
+TEST(PanelProgram, ItsLogNeverHoldsTheWindowBackAndIsTheFileNamedByteForByte) {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray fifo = folder + "/fifo", named = folder + "/log_\xe9.txt";
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    for (const QByteArray& log : {fifo, named}) {  // a FIFO nobody reads; a name invalid in UTF-8
+        QProcess panel;  // offscreen, as this test
+        panel.start("/bin/sh", gaspuff::test::shellargs(GASPUFF_PANEL_PATH, {"--log", log}));
+        // The window is up once the program waits in its event loop for
+        // something to happen, not in opening the log.
+        const auto waiting = [&panel] {
+            QFile call(QStringLiteral("/proc/%1/syscall").arg(panel.processId()));
+            const long number =
+                call.open(QIODevice::ReadOnly) ? call.readAll().split(' ')[0].toLong() : -1;
+            return number == SYS_poll || number == SYS_ppoll;
+        };
+        EXPECT_TRUE(QTest::qWaitFor(waiting, 10000)) << log.constData();
+        struct stat st {};
+        EXPECT_EQ(::stat(log.constData(), &st), 0);
+        panel.kill();
+        panel.waitForFinished(5000);
+    }
+    ::unlink(named.constData());  // QTemporaryDir's cleanup cannot name it
 }

@@ -1,5 +1,7 @@
 // The window's side of the controller protocol: commands, what a line shows,
 // the message list, sending and reading back the waveform, the lock.
+#include <sys/stat.h>
+
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -23,6 +25,11 @@ TEST_F(Protocol, CommandsWriteTheirWordAndACarriageReturnOrSayNotConnected) {
     expectlocked(false);
 
     QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");  // that nobody reads: said, and the window runs on
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    SessionLog unread(fifo);
+    form.setsessionlog(&unread);
+    EXPECT_EQ(status(), "Cannot write the session log " + fifo + ": No such device or address");
     SessionLog log(dir.filePath("session.log"));
     form.setsessionlog(&log);
     connect();
