@@ -39,7 +39,8 @@ TEST(PanelProgram, ItsLogNeverHoldsTheWindowBackAndIsTheFileNamedByteForByte) {
     const QByteArray fifo = folder + "/fifo", named = folder + "/log_\xe9.txt";
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
     for (const QByteArray& log : {fifo, named}) {  // a FIFO nobody reads; a name invalid in UTF-8
-        QProcess panel;  // offscreen, as this test
+        // On the offscreen platform, as this test runs.
+        QProcess panel;
         panel.start("/bin/sh", gaspuff::test::shellargs(GASPUFF_PANEL_PATH, {"--log", log}));
         // The window is up once the program waits in its event loop for
         // something to happen, not in opening the log.
