@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QThread>
 #include <algorithm>
+#include <utility>
 
 #include "link/comname.h"
 
@@ -59,7 +60,7 @@ QSerialPort::StopBits qtstopbits(int tenths) {
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
     frame_.setSingleShot(true);
     frame_.setTimerType(Qt::PreciseTimer);
-    connect(&frame_, &QTimer::timeout, this, &QtSerialPort::announce);
+    connect(&frame_, &QTimer::timeout, this, &QtSerialPort::onframe);
     connect(port_, &QSerialPort::readyRead, this, &QtSerialPort::onreadyread);
     connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onerror);
 }
@@ -170,6 +171,12 @@ SerialPort::OpenResult QtSerialPort::failedopen(const QString& device) {
 
 qint64 QtSerialPort::close() {
     if (!port_->isOpen()) return 0;
+    // Input no longer matters, but waiting for output also reads: a full read
+    // buffer would end that wait at once.
+    frame_.stop();
+    held_ = false;
+    closing_ = true;
+    port_->setReadBufferSize(0);
     // Let a command or an upload just written reach the line first, but wait
     // no longer than the line needs for it, and never long enough to freeze
     // the window behind a far end that does not read.
@@ -188,7 +195,6 @@ qint64 QtSerialPort::close() {
     // What the device still queues would otherwise hold up the close itself.
     if (dropped > 0) ::tcflush(static_cast<int>(port_->handle()), TCOFLUSH);
 #endif
-    frame_.stop();
     port_->close();
     forget();
     return dropped;
@@ -211,12 +217,50 @@ QByteArray QtSerialPort::input() {
 }
 
 void QtSerialPort::onreadyread() {
-    if (frame_.isActive()) return;  // an announcement is due already
+    if (pulling_ || closing_ || frame_.isActive()) return;  // an announcement is due already
     const qint64 since = lastannounced_.isValid() ? lastannounced_.elapsed() : kFrameMs;
-    if (since >= kFrameMs)
+    if (since >= kFrameMs) {
         announce();
-    else
+    } else {
+        hold();
         frame_.start(static_cast<int>(kFrameMs - since));
+    }
+}
+
+// A frame has passed since the last announcement: everything that arrived
+// meanwhile is read now, and while the line stays busy it is held for
+// another frame.
+void QtSerialPort::onframe() {
+    release();
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    const int fd = static_cast<int>(port_->handle());
+    if (::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
+        pulling_ = true;
+        port_->waitForReadyRead(0);
+        pulling_ = false;
+    }
+#endif
+    if (!port_->isOpen() || port_->bytesAvailable() == 0) return;  // quiet: watched again
+    hold();
+    frame_.start(kFrameMs);
+    announce();
+}
+
+// Waking up for every few characters of a busy line costs far more than the
+// characters, so between frames the device is left alone; the terminal holds
+// what arrives. QSerialPort stops watching the device when its read buffer is
+// full: a bound of one character makes it stop at its next read.
+void QtSerialPort::hold() {
+#ifdef Q_OS_UNIX
+    held_ = true;
+    port_->setReadBufferSize(1);
+#endif
+}
+
+void QtSerialPort::release() {
+    if (!std::exchange(held_, false)) return;
+    port_->setReadBufferSize(kReadBufferSize);  // which watches the device again
 }
 
 void QtSerialPort::announce() {
@@ -243,7 +287,6 @@ void QtSerialPort::onerror(QSerialPort::SerialPortError error) {
         [this] {
             closepending_ = false;
             if (!port_->isOpen()) return;
-            frame_.stop();
             port_->close();
             forget();
             emit linklost();
@@ -273,6 +316,9 @@ qint64 QtSerialPort::unsent() const {
 void QtSerialPort::forget() {
     if (!device_.isEmpty()) openhere().remove(device_);
     device_.clear();
+    frame_.stop();
+    held_ = false;
+    closing_ = false;
 }
 
 }  // namespace gaspuff

@@ -16,7 +16,9 @@ class QtSerialPort : public SerialPort {
     // costs bounded memory.
     static constexpr qint64 kReadBufferSize = 16 * 1024;
     // Received characters are announced at most once in this many
-    // milliseconds, about one frame of the screen.
+    // milliseconds, about one frame of the screen. While a busy line's next
+    // announcement is due, the device is not watched: what arrives meanwhile
+    // waits in the terminal and is taken at the frame, all at once.
     static constexpr int kFrameMs = 16;
 
     explicit QtSerialPort(QObject* parent = nullptr);
@@ -37,6 +39,9 @@ class QtSerialPort : public SerialPort {
     OpenResult checkdevice(const QString& path);
     OpenResult failedopen(const QString& device);
     void onreadyread();
+    void onframe();
+    void hold();
+    void release();
     void announce();
     void onerror(QSerialPort::SerialPortError error);
     bool devicegone() const;
@@ -44,7 +49,10 @@ class QtSerialPort : public SerialPort {
     void forget();
 
     QSerialPort* port_;
-    QTimer frame_;  // holds back an announcement until a frame has passed
+    QTimer frame_;          // holds back an announcement until a frame has passed
+    bool held_ = false;     // the device is not watched until the frame
+    bool pulling_ = false;  // reading at the frame, which announces itself
+    bool closing_ = false;  // waiting for output, reading only to discard
     QElapsedTimer lastannounced_;
     QString fixeddevice_;
     QString device_;  // the device path while open

@@ -102,15 +102,49 @@ TEST_F(RealPort, BytesPassUnchangedAndClosingLetsOutputDrainForHalfASecondAtMost
     EXPECT_EQ(port->close(), 0);  // before the event loop ever ran
     EXPECT_EQ(pty.read(2000, upload.size()), upload);
 
-    // A far end that does not read: closing gives up after half a second.
+    // A far end that does not read: closing gives up (bench_flood times it)
+    // and says what it dropped.
     port = openport();
     for (int i = 0; i < 30; ++i) ASSERT_TRUE(port->output(upload));
-    QElapsedTimer closing;
-    closing.start();
-    const qint64 dropped = port->close();
-    EXPECT_LT(closing.elapsed(), 1000);
-    EXPECT_GT(dropped, 60'000);  // more than the terminal can hold
+    EXPECT_GT(port->close(), 60'000);  // more than the terminal can hold
     EXPECT_FALSE(port->isopen());
+}
+
+TEST_F(RealPort, ABusyLineIsReadAndAnnouncedOnceAFrameLosingNothing) {
+    QtSerialPort* port = openport();
+    QSignalSpy reads(port->findChild<QSerialPort*>(), &QSerialPort::readyRead);
+    QByteArray got;
+    int announced = 0;
+    QObject::connect(port, &SerialPort::received, [&] { ++announced, got += port->input(); });
+    const auto send = [&](const QByteArray& bytes) {
+        ASSERT_EQ(::write(pty.masterfd(), bytes.constData(), bytes.size()), bytes.size());
+    };
+    // A burst within one frame, in pieces: one announcement.
+    QByteArray sent;
+    for (int k = 0; k < 5; ++k) {
+        const QByteArray line = "stop|" + QByteArray::number(k) + "|off\r";
+        send(line);
+        sent += line;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 2000));
+    EXPECT_EQ(announced, 1);
+    // A line busy for a few hundred frames' worth of writes, a millisecond
+    // apart, split anywhere, as a UART hands them over.
+    QElapsedTimer clock;
+    clock.start();
+    for (int k = 5; k < 300; ++k) {
+        const QByteArray line = "stop|" + QByteArray::number(k) + "|off\r";
+        send(line.left(k % 9));
+        QTest::qWait(1);
+        send(line.mid(k % 9));
+        sent += line;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 3000));
+    EXPECT_EQ(got, sent);
+    // Between frames the device is left alone: a few reads a frame, not one a write.
+    const qint64 frames = clock.elapsed() / (QtSerialPort::kFrameMs - 1) + 2;
+    EXPECT_LE(announced, frames);
+    EXPECT_LE(reads.count(), 3 * frames) << announced << " announcements";
 }
 
 TEST_F(RealPort, ALostFarEndClosesThePortOnceWithoutAnErrorStorm) {
@@ -149,11 +183,8 @@ TEST_F(RealPort, AFloodCostsBoundedMemoryAndTheWindowKeepsUp) {
     }
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return ::waitpid(flooder, nullptr, WNOHANG) == flooder; }, 10000));
-    QElapsedTimer shown;
-    shown.start();
+    // How soon it is shown is bench_flood's to measure.
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.lblUptime->text() == "999999"; }, 2000));
-    RecordProperty("marker_ms", std::to_string(shown.elapsed()));
-    EXPECT_LT(shown.elapsed(), 500);
 #if !defined(__SANITIZE_ADDRESS__)  // whose shadow memory would count
     RecordProperty("peak_rss_kb", std::to_string(peakkb()));
     EXPECT_LT(peakkb(), 60 * 1024);
