@@ -193,6 +193,10 @@ class Form1 : public QWidget {
     void setcaption(QLabel* label, const QString& caption);
     void reportfailure(int code, const char* description);
     void capmessages();
+    // parseline but for the status captions: a status line's meaning is
+    // returned for showstatus, so a batch of lines sets them once.
+    std::optional<LineMeaning> interpret(const QByteArray& line);
+    void showstatus(const LineMeaning& status);
     // Closes the port, telling the operator of output the line did not take.
     void closeport();
     void logport(const char* what);

@@ -106,10 +106,14 @@ void Form1::tmrState_Timer() {
 void Form1::MSComm1_OnComm() {
     const QByteArray received = MSComm1->input();
     rxactivity = true;
-    receive(rxbuffer, received, [this](const QByteArray& line) {
+    // Every line is logged and interpreted in order; the captions, which only
+    // the newest status line's can be seen, are set once for the batch.
+    std::optional<LineMeaning> status;
+    receive(rxbuffer, received, [&](const QByteArray& line) {
         if (sessionlog) sessionlog->received(line);
-        parseline(line);
+        if (auto s = interpret(line)) status = std::move(s);
     });
+    if (status) showstatus(*status);
 }
 
 void Form1::tmrComTimeout_Timer() {

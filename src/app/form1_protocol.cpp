@@ -35,18 +35,23 @@ std::optional<QColor> statecolour(const QByteArray& state) {
 }  // namespace
 
 void Form1::parseline(const QByteArray& line) {
+    if (const auto status = interpret(line)) showstatus(*status);
+}
+
+std::optional<LineMeaning> Form1::interpret(const QByteArray& line) {
+    std::optional<LineMeaning> status;
     try {
         // The last point replaces the table at once: keep the one shown, for
         // undo and for the comparison.
         std::optional<Waveform> shown;
         if (rx.getting && rx.pointcount == kWaveformLength - 1) shown = waveform;
-        const LineMeaning m = interpretline(line, rx, waveform);
+        LineMeaning m = interpretline(line, rx, waveform);
         switch (m.kind) {
             case LineKind::Status:
-                setcaption(lblState, QString::fromLatin1(m.state));
-                setcaption(lblUptime, QString::fromLatin1(m.uptime));
-                setcaption(lblAutoArm, QString::fromLatin1(m.autoarm));
+                // The fill follows every line, so a state word with no colour
+                // keeps the last known state's colour, as it does line by line.
                 if (const auto colour = statecolour(m.state)) shpState->setfillcolor(*colour);
+                status = std::move(m);
                 break;
             case LineKind::Point:
                 if (m.point == PointResult::Bogus) {
@@ -71,13 +76,20 @@ void Form1::parseline(const QByteArray& line) {
                 break;
             case LineKind::Overflow:
                 reportfailure(6, "Overflow");
-                return;
+                return status;
         }
     } catch (const std::bad_alloc&) {
         reportfailure(7, "Out of memory");
-        return;
+        return status;
     }
     capmessages();
+    return status;
+}
+
+void Form1::showstatus(const LineMeaning& status) {
+    setcaption(lblState, QString::fromLatin1(status.state));
+    setcaption(lblUptime, QString::fromLatin1(status.uptime));
+    setcaption(lblAutoArm, QString::fromLatin1(status.autoarm));
 }
 
 void Form1::reportfailure(int code, const char* description) {

@@ -69,6 +69,12 @@ TEST_F(Link, LinesSplitOverEventsReachTheDisplaysInOrderFromAnEmptyBuffer) {
     port->feed("2|on\rhello\r\r");
     EXPECT_EQ(captions(), (QStringList{"armed", "312", "on"}));
     EXPECT_EQ(messages(), QStringList{"hello"});
+    // One event, several lines: every message listed, the newest status
+    // line's captions, the fill of the newest state word that has a colour.
+    port->feed("load|5|off\rbye\rx|6|on\r");
+    EXPECT_EQ(captions(), (QStringList{"x", "6", "on"}));
+    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 165, 0));
+    EXPECT_EQ(messages(), (QStringList{"bye", "hello"}));
 }
 
 TEST_F(Link, WatchdogShowsTheTimeoutOnEverySilentTickWhileOpen) {
