@@ -57,30 +57,35 @@ TEST(DrawGraph, GridThenOneDotAnEntryAndAColumnAtEachChangeFromTheSecondEntryOn)
     ASSERT_EQ(s.lines.size(), 16u);
     const int levels[] = {116, 87, 58, 29, 0};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(s.lines[i], (std::array{0, levels[i], 357, levels[i]}));
-    for (int i = 0; i < 11; ++i) {
-        const int x = scalegraphx(i * 100, 357);
-        EXPECT_EQ(s.lines[5 + i], (std::array{x, 0, x, 117}));
-    }
+    // Every 100 ms: 356 * t / 1000 to the nearest pixel.
+    const int times[] = {0, 36, 71, 107, 142, 178, 214, 249, 285, 320, 356};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(s.lines[5 + i], (std::array{times[i], 0, times[i], 117}));
     ASSERT_EQ(s.dots.size(), 1000u);
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(s.dots[i], std::pair(scalegraphx(i, 357), 116));
+    // Entry, and its pixel column: 356 * entry / 1000 to the nearest pixel.
+    const std::pair<int, int> entries[] = {{0, 0},     {1, 0},     {2, 1},
+                                           {500, 178}, {998, 355}, {999, 356}};
+    for (const auto& [i, x] : entries) EXPECT_EQ(s.dots[i], std::pair(x, 116)) << i;
 
-    // Table, where its column stands, how many dots it has and how many dots
-    // the whole trace has.
-    const std::tuple<Waveform, int, int, size_t> cases[] = {
-        {table([](int i) { return i >= 100 ? 50 : 0; }), 100, 51, 1051},
-        {table([](int i) { return i < 300 ? 80 : 0; }), 300, 81, 1081},
-        {table([](int i) { return i == 0 ? 90 : 0; }), -1, 0, 1000},  // none between 0 and 1
-        {table([](int i) { return i <= 1 ? 90 : 0; }), 2, 91, 1091},
+    // Table, its column's pixel column and top, how many dots it has and how
+    // many dots the whole trace has.
+    const std::tuple<Waveform, int, int, int, size_t> cases[] = {
+        {table([](int i) { return i >= 100 ? 50 : 0; }), 36, 58, 51, 1051},
+        {table([](int i) { return i < 300 ? 80 : 0; }), 107, 23, 81, 1081},
+        {table([](int i) { return i == 0 ? 90 : 0; }), -1, 0, 0, 1000},  // none between 0 and 1
+        {table([](int i) { return i <= 1 ? 90 : 0; }), 1, 12, 91, 1091},
     };
-    for (const auto& [w, at, column, total] : cases) {
+    for (const auto& [w, x, top, column, total] : cases) {
         drawgraph(w, s);
-        EXPECT_EQ(s.dots.size(), total) << at;
-        if (at < 0) continue;
+        EXPECT_EQ(s.dots.size(), total) << x;
+        if (x < 0) continue;
         // The column comes first at its time, bottom to top.
-        const int x = scalegraphx(at, 357);
         const auto first = std::find(s.dots.begin(), s.dots.end(), std::pair(x, 116));
-        ASSERT_NE(first, s.dots.end());
-        for (int j = 0; j < column; ++j) EXPECT_EQ(first[j], std::pair(x, scalegraphy(j, 117)));
+        ASSERT_LT(first + column, s.dots.end());
+        EXPECT_EQ(first[column - 1], std::pair(x, top));
+        EXPECT_TRUE(std::is_sorted(first, first + column, std::greater{}) &&
+                    first[0].first == first[column - 1].first)
+            << x;
     }
     EXPECT_EQ(s.dones, 5);
 }

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
+#include <QTimerEvent>
+#include <functional>
 
 #include "panel.h"
 
@@ -25,6 +27,27 @@ TEST_F(Window, StartsWithEverythingAtItsStartingValueBeforeTheFirstTick) {
     ASSERT_EQ(graph.size(), QSize(357, 117));
     EXPECT_EQ(graph.pixelColor(100, 116), QColor(255, 0, 0));
     EXPECT_EQ(graph.pixelColor(181, 50), QColor(192, 255, 192));
+}
+
+TEST_F(Window, EachTimerTicksPreciselyAtItsPeriodIntoItsHandler) {
+    connect();
+    form.cmdGet_Click();  // the read-back's deadline runs from Get
+    // Timer, its period, and whether its tick has done its work.
+    const std::tuple<QTimer*, int, std::function<bool()>> cases[] = {
+        {form.tmrState, 400, [&] { return form.lblPortState->text() == "Port open"; }},
+        {form.tmrComTimeout, 1000, [&] { return form.lblState->text() == "timeout"; }},
+        {form.tmrGetting, 2000, [&] { return !form.rx.getting && form.cmdGet->isEnabled(); }},
+    };
+    for (const auto& [timer, ms, ticked] : cases) {
+        const std::string name = timer->objectName().toStdString();
+        EXPECT_EQ(std::tuple(timer->isActive(), timer->interval(), timer->timerType()),
+                  std::tuple(true, ms, Qt::PreciseTimer))
+            << name;
+        EXPECT_FALSE(ticked()) << name;
+        QTimerEvent tick(timer->timerId());  // what the event loop sends when it is due
+        QCoreApplication::sendEvent(timer, &tick);
+        EXPECT_TRUE(ticked()) << name;
+    }
 }
 
 TEST_F(Window, HasTheFocusInTheStatusBoxAndClosesAnOpenPortSilently) {

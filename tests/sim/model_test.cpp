@@ -14,9 +14,15 @@ using namespace gaspuff::sim;
 
 namespace {
 
-// The start-up table as "get" answers it, in the panel's own upload text: whole and as lines.
-const QByteArray answer = uploadtext(demotable());
-const QByteArrayList points = answer.chopped(1).split('\r');
+// The start-up table as "get" answers it, one entry a line in decimal, written
+// here rather than by the panel, whose upload text is what "load" is fed.
+QByteArrayList demolines() {
+    QByteArrayList lines;
+    for (int16_t v : demotable()) lines << QByteArray::number(v);
+    return lines;
+}
+const QByteArrayList points = demolines();
+const QByteArray answer = points.join('\r') + '\r';
 
 // Text arrives at now, after what fell due by then has run; then every line that
 // may go, without its line end (a wrong one shows).
@@ -67,6 +73,11 @@ TEST(SimReader, LinesEndAtCrWhateverThePiecesAndValuesAreDecimalsRoundedHalfToEv
 }
 
 TEST(SimModel, StatusLinesKeepTimeAndShowWhatWordsDidWhileAShotPlaysOneSecond) {
+    // The start-up table: up to 90 from 100 ms, 90 until 350, a decay toward
+    // 30, 30 until 700, down to 0 by 800.
+    EXPECT_EQ((QByteArrayList{points[0], points[125], points[200], points[400], points[750],
+                              points[999], QByteArray::number(points.size())}),
+              (QByteArrayList{"0", "45", "90", "47", "15", "0", "1000"}));
     Controller c({500, "\r\n", {}, demotable()});
     c.linkup(0);  // a program opened the line
     const QByteArray x(40, 'x');
@@ -92,7 +103,9 @@ TEST(SimModel, ALoadStoresWhatCameBarTheCorruptEntriesAndAnythingElseAbandonsIt)
         {0, {}}, {1, {500}}, {3, {250, 500, 750}}, {1000, {}}};  // 1000: all of them
     for (const auto& [n, wrong] : cases) {
         Controller c({.faults = {.silent = true, .corrupt = n}});
-        play(c, {{0, "load\r" + answer + "4\r", {"loaded 1000 values", "unknown command: 4"}}});
+        play(c, {{0,
+                  "load\r" + uploadtext(demotable()) + "4\r",
+                  {"loaded 1000 values", "unknown command: 4"}}});
         Waveform want = demotable();
         for (int i = 0; i < kWaveformLength; ++i)
             if (n == 1000 || wrong.contains(i)) want[i] = want[i] == 0;
