@@ -303,6 +303,7 @@ int main(int argc, char* argv[]) {
     Feeder feeder(master, seconds);
     if (!feeder.ok()) return fail("cannot start the feeder");
 
+    gaspuff::prepareplatform();  // as the panel does
     QApplication app(argc, argv);
     std::optional<gaspuff::Form1> form(std::in_place);
     form->messagebox = [](const QString& text) {

@@ -56,6 +56,14 @@ enum LabelStyle { Plain = 0, Bold = 1, Centred = 2, AutoSize = 4 };
 
 }  // namespace
 
+void prepareplatform() {
+    // On a busy line the window repaints one small caption every frame. With
+    // X shared memory, Qt waits for the X server before painting over what it
+    // showed last, a round trip a frame for both; sending the few pixels
+    // through the connection needs none. An explicit choice is kept.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 Form1::Form1(SerialPort* port, QWidget* parent) : QWidget(parent) {
     MSComm1 = port ? port : new QtSerialPort();
     MSComm1->setParent(this);

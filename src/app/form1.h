@@ -35,6 +35,9 @@ class WaveformNote;
 inline constexpr char kApplicationName[] = "gaspuff-panel";
 inline constexpr char kWindowTitle[] = "VARNOK Gas puffing controller";
 
+// What the window needs of the platform, set before the QApplication exists.
+void prepareplatform();
+
 class Form1 : public QWidget {
     Q_OBJECT
   public:

@@ -82,6 +82,7 @@ int main(int argc, char* argv[]) {
     // say what it means instead.
     previoushandler = qInstallMessageHandler(onqtmessage);
 
+    gaspuff::prepareplatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(gaspuff::kApplicationName));
     QApplication::setApplicationVersion(QStringLiteral(GASPUFF_VERSION));
