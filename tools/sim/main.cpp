@@ -61,6 +61,9 @@ std::optional<int> readcommandline(int argc, char* argv[], SimOptions& options) 
         case ParsedOptions::Kind::Help:
             std::fputs(helptext().toLocal8Bit().constData(), stdout);
             return 0;
+        case ParsedOptions::Kind::Version:
+            std::printf("gaspuff-sim %s\n", GASPUFF_VERSION);
+            return 0;
         case ParsedOptions::Kind::Bad:
             say(parsed.error);
             std::fputs("Try 'gaspuff-sim --help'.\n", stderr);

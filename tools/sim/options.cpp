@@ -14,7 +14,7 @@ struct Value {
 };
 
 struct Option {
-    enum class Kind { Help, Switch, Whole, Seconds, File };
+    enum class Kind { Help, Version, Switch, Whole, Seconds, File };
     const char* name;
     Kind kind;
     qint64 lo = 0, hi = 0;       // for Whole
@@ -32,6 +32,7 @@ Faults& faults(SimOptions& o) {
 const Option kOptions[] = {
     {"-h", K::Help},
     {"--help", K::Help},
+    {"--version", K::Version},
     {"--port", K::Whole, 1, 16, "a port number",
      [](SimOptions& o, const Value& v) { o.port = static_cast<int>(v.whole); }},
     {"--no-link", K::Switch, 0, 0, nullptr, [](SimOptions& o, const Value&) { o.link = false; }},
@@ -88,6 +89,7 @@ std::optional<QString> check(const Option& o, const QString& name, const QString
             v.text = text;
             break;
         case K::Help:
+        case K::Version:
         case K::Switch:
             break;
     }
@@ -112,7 +114,7 @@ ParsedOptions parseoptions(const QStringList& args) {
         const QString name = arg.left(eq);  // all of it without "="
         const Option* o = findoption(name);
         if (!o) return bad(QStringLiteral("unknown option %1").arg(name));
-        const bool takesvalue = o->kind != K::Help && o->kind != K::Switch;
+        const bool takesvalue = o->kind != K::Help && o->kind != K::Version && o->kind != K::Switch;
         QString text;
         if (!takesvalue && eq >= 0) return bad(QStringLiteral("%1 takes no value").arg(name));
         if (takesvalue) {
@@ -125,10 +127,14 @@ ParsedOptions parseoptions(const QStringList& args) {
         }
         Value v;
         if (const std::optional<QString> why = check(*o, name, text, v)) return bad(*why);
-        if (o->kind == K::Help)
-            result.kind = ParsedOptions::Kind::Help;
-        else
+        if (o->kind == K::Help || o->kind == K::Version) {
+            // --help wins over --version, in either order.
+            if (result.kind != ParsedOptions::Kind::Help)
+                result.kind =
+                    o->kind == K::Help ? ParsedOptions::Kind::Help : ParsedOptions::Kind::Version;
+        } else {
             o->set(result.options, v);
+        }
     }
     return result;
 }
@@ -183,6 +189,7 @@ Faults:
                     the cable were pulled, remove the link and end
 
   -h, --help        show this text and end
+  --version         show the version and end
 
 The controller:
   State "stop" at start, "standby", "armed", "load" or "generate"; auto-arm

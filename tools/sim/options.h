@@ -18,7 +18,7 @@ struct SimOptions {
 };
 
 struct ParsedOptions {
-    enum class Kind { Run, Help, Bad };
+    enum class Kind { Run, Help, Version, Bad };
     Kind kind = Kind::Run;
     SimOptions options;
     QString error;  // for Bad: what is wrong, in one line
