@@ -6,18 +6,12 @@
 
 #include <cmath>
 
+#include "tables.h"
+
 using namespace gaspuff;
+using test::fromruns;
 
 namespace {
-
-// A table from runs {first index, value}, each lasting until the next starts.
-Waveform fromruns(const std::vector<std::pair<int, int>>& runs) {
-    Waveform w{};
-    for (size_t r = 0; r < runs.size(); ++r)
-        std::fill(w.begin() + runs[r].first,
-                  r + 1 < runs.size() ? w.begin() + runs[r + 1].first : w.end(), runs[r].second);
-    return w;
-}
 
 const std::vector<std::pair<int, int>> kPlateau = {{0, 0}, {100, 60}, {400, 0}};
 
@@ -33,9 +27,8 @@ TEST(Ramp, IsTheStaircaseOfPointsAddedInTimeOrder) {
     };
     const Row rows[] = {
         {{{0, 0}}, 100, 0, 300, 80, {{0, 0}, {301, 80}}},  // the last point fills to the end
-        {{{0, 0}}, 100, 80, 300, 0, {{0, 0}, {301, 0}}},
-        {{{0, 0}}, 10, 3, 16, 0, {{0, 0}, {17, 0}}},  // 2.5 and 0.5 go down, 1.5 up
-        {{{0, 0}}, 16, 0, 10, 3, {{0, 0}, {17, 0}}},  // ends in either order
+        {{{0, 0}}, 10, 3, 16, 0, {{0, 0}, {17, 0}}},       // 2.5 and 0.5 go down, 1.5 up
+        {{{0, 0}}, 16, 0, 10, 3, {{0, 0}, {17, 0}}},       // ends in either order
         {kPlateau, 200, 20, 206, 23, {{0, 0}, {100, 60}, {207, 23}, {400, 0}}},
         // Crossing the plateau's end: the later points fill the run from 400.
         {kPlateau, 300, 60, 450, 0, {{0, 0}, {100, 60}, {451, 0}}},
@@ -65,8 +58,7 @@ TEST(PasteColumn, ReadsWithLoadsReaderNamingTheClipboard) {
         {"1\nx\n3\n", "Line 2 of the clipboard is not a whole number", {}},
         {QByteArray("7\n").repeated(1001), "The clipboard has more than 1000 entries", {}},
     };
-    Waveform before{};
-    for (int i = 0; i < kWaveformLength; ++i) before[i] = static_cast<int16_t>(i % 50);
+    const Waveform before = test::tableof([](int i) { return i % 50; });
     for (const auto& [text, message, entries] : rows) {
         Waveform table = before, expected = before;
         std::copy(entries.begin(), entries.end(), expected.begin());

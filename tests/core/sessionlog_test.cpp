@@ -1,6 +1,7 @@
 // The session log's own rules: one stamped line a record, on disk at once,
-// received text escaped; a failure said once that never holds its program up;
-// every record on a line of its own; a log moved away opened again.
+// received text escaped, a table named by the SHA-256 of its saved file; a
+// failure said once that never holds its program up; every record on a line
+// of its own; a log moved away opened again.
 #include "protocol/sessionlog.h"
 
 #include <fcntl.h>
@@ -15,11 +16,17 @@
 #include <csignal>
 #include <functional>
 
+#include "tables.h"
 #include "waveform/files.h"
 
 using namespace gaspuff;
 
 namespace {
+
+// sha256sum of the files Save writes for an all-zero table and for one that
+// starts with ten entries of 50.
+const QString kZeroDigest = "a8fda6ece8d8a254fda86ce7d1ab9fe73ca511c90951080ccb1b624e770a66ff";
+const QString kFiftyDigest = "a064b4b977045b54dac58c1507ee573b065e5fea8adb8bdc5588786872b4e305";
 
 // A whole record: the local time with its offset, then what it records.
 bool isrecord(const QByteArray& line, const QString& what) {
@@ -49,8 +56,9 @@ class Log : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Log, EachRecordIsOneStampedLineOnDiskAtOnceReceivedTextEscaped) {
+TEST_F(Log, EachRecordIsOneStampedLineOnDiskAtOnceReceivedTextEscapedTablesFingerprinted) {
     SessionLog log(name);
+    const Waveform fifty = test::fromruns({{0, 50}, {10, 0}});
     // What is recorded, and the line it adds while the log stays open.
     const std::pair<std::function<void()>, QString> cases[] = {
         {[&] { log.received("stop|1|off"); }, R"(rx stop\|1\|off)"},
@@ -62,6 +70,12 @@ TEST_F(Log, EachRecordIsOneStampedLineOnDiskAtOnceReceivedTextEscaped) {
         {[&] { log.port("Com 10", "opened", "/dev/pts/3"); },
          R"(-- port Com 10 opened \(/dev/pts/3\))"},
         {[&] { log.port("Com 10", "closed", "Com 10"); }, "-- port Com 10 closed"},
+        {[&] { log.shot(); }, "-- shoot sha256 unknown: no waveform sent or read back in this run"},
+        {[&] { log.waveform("sent", fifty); },
+         "-- waveform sent (50 ){10}(0 ){990}sha256=" + kFiftyDigest},
+        {[&] { log.file("saved", "w1.txt", {}); },
+         R"(-- file saved w1\.txt sha256=)" + kZeroDigest},
+        {[&] { log.shot(); }, "-- shoot sha256=" + kFiftyDigest},  // the save fired nothing
     };
     for (const auto& [record, line] : cases) {
         record();
@@ -75,7 +89,6 @@ TEST_F(Log, AFailureIsSaidOnceAndNeverHoldsTheProgramUp) {
     const std::pair<QString, const char*> cases[] = {
         {dir.filePath("missing/session.log"), "No such file or directory"},
         {fifo, "No such device or address"},  // nobody reads it: opening does not wait
-        {dir.path(), "Is a directory"},
     };
     for (const auto& [path, why] : cases) {
         told.clear();
@@ -109,8 +122,7 @@ TEST_F(Log, ARecordCutShortLeavesTheNextOnALineOfItsOwn) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = static_cast<rlim_t>(lines(name)[0].size() + 20);  // a part of one more
+    const rlimit small{rlim_t(lines(name)[0].size() + 20), saved.rlim_max};  // a part of one more
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     log.received("cut short");
     log.received("lost");
@@ -129,7 +141,10 @@ TEST_F(Log, ALogMovedOrDeletedMidSessionIsOpenedAgainByItsNameSaidOnce) {
     listen(log);
     log.received("first");
     // Ways the name loses its file: the record after it starts a new file.
-    for (const auto& lose : {std::function([&] { QFile::rename(name, name + ".1"); }),
+    for (const auto& lose : {std::function([&] {  // as logrotate's "create" does
+                                 QFile::rename(name, name + ".1");
+                                 QFile(name).open(QIODevice::WriteOnly);
+                             }),
                              std::function([&] { QFile::remove(name); })}) {
         lose();
         log.received("after");

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tables.h"
+
 using namespace gaspuff;
 
 TEST(PointEntry, EachPointFillsTheRunItStartsUpToTheNextChangeOfLevel) {
@@ -23,19 +25,12 @@ TEST(PointEntry, EachPointFillsTheRunItStartsUpToTheNextChangeOfLevel) {
     Waveform w{};
     for (const auto& [point, runs] : steps) {
         addpoint(w, point.first, static_cast<int16_t>(point.second));
-        Waveform expected{};
-        for (size_t r = 0; r < runs.size(); ++r)
-            std::fill(expected.begin() + runs[r].first,
-                      r + 1 < runs.size() ? expected.begin() + runs[r + 1].first : expected.end(),
-                      runs[r].second);
-        EXPECT_EQ(w, expected) << point.first << ", " << point.second;
+        EXPECT_EQ(w, test::fromruns(runs)) << point.first << ", " << point.second;
     }
 }
 
 TEST(PointEntry, TheRunAtAnEntryReachesBothWaysToTheNextChangeOfLevel) {
-    Waveform w{};
-    std::fill(w.begin() + 100, w.begin() + 400, 60);
-    w[999] = 5;
+    const Waveform w = test::fromruns({{100, 60}, {400, 0}, {999, 5}});
     // Entry, first and last of its run.
     const std::tuple<int, int, int> cases[] = {{0, 0, 99},      {99, 0, 99},     {100, 100, 399},
                                                {250, 100, 399}, {400, 400, 998}, {999, 999, 999}};
