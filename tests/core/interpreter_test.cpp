@@ -1,11 +1,47 @@
-// What a line from the controller means, and the read-back it drives.
+// What a line means: typed and received text as a number, a received line's
+// kind and the read-back it drives, and when "get" may go after a read-back
+// gave up on its answer.
 #include "protocol/interpreter.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArrayList>
 
+#include "protocol/lateanswer.h"
+#include "protocol/number.h"
+
 using namespace gaspuff;
+
+TEST(NumberConversion, RoundsHalvesToEvenAndKnowsItsForms) {
+    const std::pair<std::string_view, int> cases[] = {
+        {"12.5", 12},         {"13.5", 14},     {"100.5", 100},     {"99.5", 100},
+        {"-0.5", 0},          {"-1.5", -2},     {"100.6", 101},     {"42", 42},
+        {"+42", 42},          {"-7", -7},       {".5", 0},          {"5.", 5},
+        {"1e2", 100},         {"2.5E+1", 25},   {"1500e-1", 150},   {"007", 7},
+        {"0.000", 0},         {"1e-400", 0},    {"  17\t", 17},     {"\n42", 42},
+        {"\t-3 \n", -3},      {"32767", 32767}, {"-32768", -32768}, {"32767.4", 32767},
+        {"-32768.5", -32768},
+    };
+    for (const auto& [text, value] : cases) {
+        const Number n = tonumber(text);
+        EXPECT_EQ(n.status, NumberStatus::Ok) << text;
+        EXPECT_EQ(n.value, value) << text;
+    }
+}
+
+TEST(NumberConversion, RefusesWhatIsNoNumberAndOverflowsOutsideTheRange) {
+    for (std::string_view text : {"", " ", "abc", "1 2", "1,5", "--1", "+-1", "1e", "e5", ".", "-.",
+                                  "inf", "nan", "0x10", "12abc", "1e+", "\r42"})
+        EXPECT_EQ(tonumber(text).status, NumberStatus::NotNumeric) << text;
+    EXPECT_EQ(tonumber(std::string_view("4\0"
+                                        "2",
+                                        3))
+                  .status,
+              NumberStatus::NotNumeric);
+    for (std::string_view text : {"32768", "-32769", "40000", "32767.5", "1e5", "1e400",
+                                  "99999999999999999999999999", "-1e309"})
+        EXPECT_EQ(tonumber(text).status, NumberStatus::Overflow) << text;
+}
 
 TEST(Interpreter, SortsLinesIntoStatusPointMessageAndEmpty) {
     // Line, whether a read-back runs, its kind and its three status fields.
@@ -66,4 +102,34 @@ TEST(Interpreter, AReadBackStagesAcceptedPointsCountsBogusOnesAndCompletesAtTheT
     rx.end();
     EXPECT_EQ(in("1").kind, LineKind::Message);
     EXPECT_EQ(table, expected);
+}
+
+TEST(LateAnswer, GetWaitsUntilTheLineCarriedNoPointForTheDeadlineSinceAnAbandonedAnswer) {
+    // Abandoned at, last point at, now: how long "get" must still wait.
+    const std::tuple<qint64, qint64, qint64, qint64> cases[] = {
+        {-1, -1, 5000, 0},         // none on record: no cost
+        {-1, 4900, 5000, 0},       // numbers without an abandoned answer: no cost either
+        {5000, -1, 5000, 2000},    // just given up
+        {5000, -1, 7000, 0},       // quiet for the deadline since
+        {5000, 4500, 6000, 1000},  // its own points before count for nothing
+        {5000, 6000, 6500, 1500},  // a late point: quiet from then on
+        {5000, 8000, 9000, 1000},  // the rest came after a 3 s stall
+        {9000, -1, 5000, 2000},    // a clock set back: as if just now
+    };
+    for (const auto& [abandoned, lastpoint, now, wait] : cases)
+        EXPECT_EQ(getdelay(abandoned, lastpoint, now), wait)
+            << abandoned << " " << lastpoint << " " << now;
+}
+
+TEST(LateAnswer, AnotherProgramOnTheSameDeviceKnowsOfTheAbandonedAnswer) {
+    const QString device = "/dev/pts/1000", other = "/dev/pts/1001";
+    ASSERT_FALSE(LateAnswer::markerpath(device).isEmpty());
+    LateAnswer first, second, alone;
+    first.abandoned(device);
+    EXPECT_GT(second.delay(device), 0);
+    EXPECT_LE(second.delay(device), kReadBackMs);
+    EXPECT_EQ(second.delay(other), 0);
+    alone.abandoned({});  // no device known: this program only
+    EXPECT_GT(alone.delay({}), 0);
+    EXPECT_EQ(second.delay({}), 0);
 }
