@@ -239,32 +239,28 @@ TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAr
 TEST_F(WaveformFiles, SaveKeepsTheReplacedFilesOwnerGroupAndModeOrSaysWhatItCouldNotKeep) {
     if (::geteuid() != 0) GTEST_SKIP() << "a file of another user's needs root to make";
     const QString name = path("keep.txt");
-    ASSERT_TRUE(writefile(name, "1\r\n"));
-    ASSERT_EQ(::chown(encodedname(name).constData(), kNobody, kNobody), 0);
-    ASSERT_EQ(::chmod(encodedname(name).constData(), 0640), 0);
     const passwd* user = ::getpwuid(kNobody);
     const group* grp = ::getgrgid(kNobody);
     ASSERT_TRUE(user && grp);
-    // Whether root may give files away, then what Save notes and who owns the file.
-    const mode_t kept = S_IFREG | 0640;
-    const std::tuple<bool, QString, uid_t> cases[] = {
-        {true, "", kNobody},
-        {false,
-         QString("could not keep its owner %1 and group %2: Operation not permitted")
-             .arg(user->pw_name, grp->gr_name),
-         0},
-    };
-    for (const auto& [chown, note, owner] : cases) {
+    const QString lost =
+        QString("could not keep its owner %1 and group %2: Operation not permitted")
+            .arg(user->pw_name, grp->gr_name);
+    // Whether root may give files away.
+    for (const bool chown : {true, false}) {
+        ASSERT_TRUE(writefile(name, "1\r\n") &&
+                    ::chown(encodedname(name).constData(), kNobody, kNobody) == 0 &&
+                    ::chmod(encodedname(name).constData(), 0640) == 0);
         QString noted = "(none)";
         {
             std::optional<test::WithoutCapabilities> without;
             if (!chown) without.emplace(std::initializer_list<int>{CAP_CHOWN});
             ASSERT_EQ(savewaveform(name, kPatterned, &noted), "");
         }
-        EXPECT_EQ(noted, note);
+        EXPECT_EQ(noted, chown ? "" : lost);
         const struct stat st = statof(name);
-        EXPECT_EQ(std::tie(st.st_uid, st.st_gid, st.st_mode), std::tie(owner, owner, kept));
+        const uid_t owner = chown ? kNobody : 0;
+        EXPECT_EQ(std::tie(st.st_uid, st.st_gid, st.st_mode),
+                  std::tuple(owner, owner, S_IFREG | 0640));
         EXPECT_EQ(readall(name), waveformfiletext(kPatterned));
-        ASSERT_EQ(::chown(encodedname(name).constData(), kNobody, kNobody), 0);
     }
 }
