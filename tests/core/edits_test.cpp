@@ -51,34 +51,24 @@ TEST(PointEntry, TheRunAtAnEntryReachesBothWaysToTheNextChangeOfLevel) {
 }
 
 TEST(Ramp, IsTheStaircaseOfPointsAddedInTimeOrder) {
-    // Before, the ramp (t1, a1, t2, a2), and the table after as runs outside
-    // the ramp; inside it entry t holds the line's value rounded half to even.
-    struct Row {
-        std::vector<std::pair<int, int>> before;
-        int t1, a1, t2, a2;
-        std::vector<std::pair<int, int>> after;
+    // Before, and the ramp (t1, a1) to (t2, a2): one point a millisecond from
+    // the earlier end, its level the line's rounded half to even.
+    const std::tuple<std::vector<std::pair<int, int>>, int, int, int, int> rows[] = {
+        {{}, 100, 0, 300, 80},  // the last point fills to the end
+        {{}, 10, 3, 16, 0},     // 2.5 and 0.5 go down, 1.5 up
+        {{}, 16, 0, 10, 3},     // ends in either order
+        {kPlateau, 200, 20, 206, 23},
+        {kPlateau, 300, 60, 450, 0},   // the later points fill the run from 400
+        {kPlateau, 500, 7, 500, 9},    // one point
+        {kPlateau, 900, 0, 1000, 50},  // a time beyond the table: nothing
     };
-    const Row rows[] = {
-        {{{0, 0}}, 100, 0, 300, 80, {{0, 0}, {301, 80}}},  // the last point fills to the end
-        {{{0, 0}}, 10, 3, 16, 0, {{0, 0}, {17, 0}}},       // 2.5 and 0.5 go down, 1.5 up
-        {{{0, 0}}, 16, 0, 10, 3, {{0, 0}, {17, 0}}},       // ends in either order
-        {kPlateau, 200, 20, 206, 23, {{0, 0}, {100, 60}, {207, 23}, {400, 0}}},
-        // Crossing the plateau's end: the later points fill the run from 400.
-        {kPlateau, 300, 60, 450, 0, {{0, 0}, {100, 60}, {451, 0}}},
-        {kPlateau, 500, 7, 500, 9, {{0, 0}, {100, 60}, {400, 0}, {500, 9}}},  // one point
-        {kPlateau, 900, 0, 1000, 50, kPlateau},  // a time beyond the table: nothing
-    };
-    for (const Row& r : rows) {
-        Waveform expected = fromruns(r.after);
-        const int lo = std::min(r.t1, r.t2), hi = std::max(r.t1, r.t2);
-        if (hi <= kMaxTime && lo < hi)
-            for (int t = lo; t <= hi; ++t)
-                expected[t] = static_cast<int16_t>(
-                    std::nearbyint(r.a1 + double(r.a2 - r.a1) * (t - r.t1) / double(r.t2 - r.t1)));
-        EXPECT_EQ(withramp(fromruns(r.before), r.t1, static_cast<int16_t>(r.a1), r.t2,
-                           static_cast<int16_t>(r.a2)),
-                  expected)
-            << r.t1 << "," << r.a1 << " -> " << r.t2 << "," << r.a2;
+    for (const auto& [before, t1, a1, t2, a2] : rows) {
+        Waveform expected = fromruns(before);
+        for (int t = std::min(t1, t2); std::max(t1, t2) <= kMaxTime && t <= std::max(t1, t2); ++t)
+            addpoint(expected, t,
+                     t1 == t2 ? a2 : std::nearbyint(a1 + (a2 - a1) * double(t - t1) / (t2 - t1)));
+        EXPECT_EQ(withramp(fromruns(before), t1, int16_t(a1), t2, int16_t(a2)), expected)
+            << t1 << " " << t2;
     }
 }
 

@@ -66,54 +66,38 @@ TEST_F(WaveformFiles, SaveWritesCrLfRecordsThatLoadBackExactly) {
     EXPECT_EQ(back, w);
 }
 
-TEST_F(WaveformFiles, LoadTakesPlainNumbersInAnyLineEndAndChangesOnlyTheEntriesItHolds) {
-    // Bytes, and the entries they give; the rest of the table stays.
-    const std::pair<QByteArray, std::vector<int>> cases[] = {
-        {"", {}},
-        {"150\r\n-5\r\n32767\r\n-32768", {150, -5, 32767, -32768}},
-        {" -5 \n\t7\r\n+8\r9\r\n10\n\n\n", {-5, 7, 8, 9, 10}},
-        {"\xEF\xBB\xBF"
-         "12\r\n13\r\n",
-         {12, 13}},  // a byte-order mark, as some editors write one
+TEST_F(WaveformFiles, LoadTakesWholeNumbersInAnyLineEndOrFailsWholeNamingTheLine) {
+    // Bytes, then the entries they give (the rest of the table stays) or the
+    // error, which changes nothing.
+    const std::tuple<QByteArray, std::vector<int>, QString> cases[] = {
+        {"", {}, ""},
+        {"150\r\n-5\r\n32767\r\n-32768", {150, -5, 32767, -32768}, ""},
+        {" -5 \n\t7\r\n+8\r9\r\n10\n\n\n", {-5, 7, 8, 9, 10}, ""},
+        {QByteArray("\xEF\xBB\xBF") + "12\r\n13\r\n", {12, 13}, ""},  // as some editors write
         // CR LF pairs split across the loader's 64 kB reads.
-        {"1\r\n" + QByteArray("\r\n").repeated(2 * 1024 * 1024), {1}},
+        {"1\r\n" + QByteArray("\r\n").repeated(2 * 1024 * 1024), {1}, ""},
+        {"1\r\n2\r\nabc\r\n", {}, "Line 3 of %1 is not a whole number"},
+        {"1\r\n1.5\r\n", {}, "Line 2 of %1 is not a whole number"},
+        {QByteArray("1\r\n2\0\r\n", 7), {}, "Line 2 of %1 is not a whole number"},
+        {QByteArray("\xEF\xBB\xBF").repeated(2) + "1", {}, "Line 1 of %1 is not a whole number"},
+        {"5\r\n" + QByteArray(1000, ' ') + "6\r\n", {}, "Line 2 of %1 is not a whole number"},
+        {"40000\r\n", {}, "Line 1 of %1 is outside -32768..32767"},
+        {"1\r\n2x", {}, "Line 2 of %1 is not a whole number"},  // a bad last line, no line end
+        {"1\r\n\r\n2\r\n", {}, "Line 2 of %1 is empty"},
+        {QByteArray("1\r\n").repeated(1001), {}, "%1 has more than 1000 entries"},
+        {QByteArray("55\r\n").repeated(10 * 1024 * 1024 / 4), {}, "%1 has more than 1000 entries"},
     };
-    for (const auto& [bytes, entries] : cases) {
-        ASSERT_TRUE(writefile(path("good.txt"), bytes));
-        Waveform w = kPatterned;
-        int count = -1;
-        ASSERT_EQ(loadwaveform(path("good.txt"), w, &count), "") << bytes.left(20).constData();
-        Waveform expected = kPatterned;
-        std::copy(entries.begin(), entries.end(), expected.begin());
-        EXPECT_EQ(w, expected) << bytes.left(20).constData();
-        EXPECT_EQ(count, int(entries.size())) << bytes.left(20).constData();
-    }
-}
-
-TEST_F(WaveformFiles, ABadFileFailsWholeNamingTheLineAndChangesNothing) {
-    const std::pair<QByteArray, QString> cases[] = {
-        {"1\r\n2\r\nabc\r\n", "Line 3 of %1 is not a whole number"},
-        {"1\r\n1.5\r\n", "Line 2 of %1 is not a whole number"},
-        {QByteArray("1\r\n2\0\r\n", 7), "Line 2 of %1 is not a whole number"},
-        {"\xEF\xBB\xBF\xEF\xBB\xBF"
-         "1\r\n",
-         "Line 1 of %1 is not a whole number"},
-        {"5\r\n" + QByteArray(1000, ' ') + "6\r\n", "Line 2 of %1 is not a whole number"},
-        {"40000\r\n", "Line 1 of %1 is outside -32768..32767"},
-        {"-32769\r\n", "Line 1 of %1 is outside -32768..32767"},
-        {"1\r\n2x", "Line 2 of %1 is not a whole number"},  // a bad last line with no line end
-        {"1\r\n99999", "Line 2 of %1 is outside -32768..32767"},
-        {"1\r\n\r\n2\r\n", "Line 2 of %1 is empty"},
-        {QByteArray("1\r\n").repeated(1001), "%1 has more than 1000 entries"},
-        {QByteArray("55\r\n").repeated(10 * 1024 * 1024 / 4), "%1 has more than 1000 entries"},
-    };
-    const QString name = path("bad file %1.txt");
-    for (const auto& [bytes, message] : cases) {
+    const QString name = path("wave file %1.txt");
+    for (const auto& [bytes, entries, message] : cases) {
         ASSERT_TRUE(writefile(name, bytes));
-        Waveform w = kPatterned;
-        EXPECT_EQ(loadwaveform(name, w), QString(message).replace("%1", name))
+        Waveform w = kPatterned, expected = kPatterned;
+        std::copy(entries.begin(), entries.end(), expected.begin());
+        int count = -1;
+        EXPECT_EQ(loadwaveform(name, w, &count), QString(message).replace("%1", name))
             << bytes.left(20).constData();
-        EXPECT_EQ(w, kPatterned);
+        EXPECT_EQ(std::pair(w, count),
+                  std::pair(expected, message.isEmpty() ? int(entries.size()) : -1))
+            << bytes.left(20).constData();
     }
 }
 
