@@ -1,7 +1,12 @@
-// Waveform files: what Save writes, what Load takes and refuses, and what
-// neither may do to the operator's table or to things that are not files.
+// What the program keeps on disk. Waveform files: what Save writes, what Load
+// takes and refuses, and what neither may do to the operator's table or to
+// things that are not files. The session log: one stamped line a record, on
+// disk at once, received text escaped, a table named by the SHA-256 of its
+// saved file; a failure said once that never holds its program up; every
+// record on a line of its own; a log moved away opened again.
 #include "waveform/files.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -12,8 +17,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 #include <optional>
 
 #include "capabilities.h"
@@ -26,6 +33,10 @@ namespace {
 
 constexpr uid_t kNobody = 65534;  // another user, and a group root is not in
 const Waveform kPatterned = test::tableof([](int i) { return i % 97 - 20; });
+// sha256sum of the files Save writes for an all-zero table and for one that
+// starts with ten entries of 50.
+const QString kZeroDigest = "a8fda6ece8d8a254fda86ce7d1ab9fe73ca511c90951080ccb1b624e770a66ff";
+const QString kFiftyDigest = "a064b4b977045b54dac58c1507ee573b065e5fea8adb8bdc5588786872b4e305";
 
 QByteArray readall(const QString& name) {
     QFile f(name);
@@ -44,11 +55,34 @@ struct stat statof(const QString& p) {
     return st;
 }
 
-class WaveformFiles : public ::testing::Test {
+// A whole record: the local time with its offset, then what it records.
+bool isrecord(const QByteArray& line, const QString& what) {
+    static const QString stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d) )";
+    return QRegularExpression("^" + stamp + what + "\n$")
+        .match(QString::fromLatin1(line))
+        .hasMatch();
+}
+
+class Files : public ::testing::Test {
   protected:
     QTemporaryDir dir;
+    QString logname = dir.filePath("session.log"), fifo = dir.filePath("fifo");
+    QStringList told;  // what logs said of their failures
+    Files() { ::mkfifo(encodedname(fifo).constData(), 0600); }
     QString path(const QString& name) const { return dir.filePath(name); }
+    void listen(SessionLog& log) {
+        log.onfailure([this](const QString& sentence) { told << sentence; });
+    }
+    QByteArrayList lines(const QString& file) const {
+        QFile f(file);
+        QByteArrayList all;
+        if (f.open(QIODevice::ReadOnly))
+            while (!f.atEnd()) all << f.readLine();
+        return all;
+    }
 };
+using WaveformFiles = Files;
+using Log = Files;
 
 }  // namespace
 
@@ -102,8 +136,7 @@ TEST_F(WaveformFiles, LoadTakesWholeNumbersInAnyLineEndOrFailsWholeNamingTheLine
 }
 
 TEST_F(WaveformFiles, WhatIsNoRegularFileIsRefusedAndLeftAloneLinksAreFollowedAndKept) {
-    const QString fifo = path("fifo"), link = path("link");
-    ASSERT_EQ(::mkfifo(encodedname(fifo).constData(), 0600), 0);
+    const QString link = path("link");
     ASSERT_TRUE(QFile::link(fifo, link) && QDir().mkpath(path("folder")));
     for (const QString& p : {fifo, link, path("folder")}) {
         const struct stat before = statof(p);
@@ -204,9 +237,9 @@ TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAr
             ASSERT_EQ(::lchown(encodedname(link).constData(), linkowner, linkowner), 0);
 
         EXPECT_EQ(savewaveform(save, kPatterned), followed ? "" : "Cannot save " + save + refused);
-        QStringList told;
+        told.clear();
         SessionLog log(logged);
-        log.onfailure([&told](const QString& sentence) { told << sentence; });
+        listen(log);
         log.event("file saved");
         EXPECT_EQ(told, followed ? QStringList()
                                  : QStringList("Cannot write the session log " + logged + refused));
@@ -247,4 +280,104 @@ TEST_F(WaveformFiles, SaveKeepsTheReplacedFilesOwnerGroupAndModeOrSaysWhatItCoul
                   std::tuple(owner, owner, S_IFREG | 0640));
         EXPECT_EQ(readall(name), waveformfiletext(kPatterned));
     }
+}
+
+TEST_F(Log, EachRecordIsOneStampedLineOnDiskAtOnceReceivedTextEscapedTablesFingerprinted) {
+    SessionLog log(logname);
+    const Waveform fifty = test::fromruns({{0, 50}, {10, 0}});
+    // What is recorded, and the line it adds while the log stays open.
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[&] { log.received("stop|1|off"); }, R"(rx stop\|1\|off)"},
+        {[&] { log.received(QByteArray("a\r\n\t\\\x01\x7f\xe9\0", 9)); },
+         R"(rx a\\r\\n\\t\\\\\\x01\\x7f\\xe9\\x00)"},
+        {[&] { log.sent("arm\r"); }, R"(tx arm\\r)"},
+        {[&] { log.event("file saved " + decodedname("w\xe9\xc3\xa4.txt")); },
+         R"(-- file saved w\\xe9\\xc3\\xa4\.txt)"},
+        {[&] { log.port("Com 10", "opened", "/dev/pts/3"); },
+         R"(-- port Com 10 opened \(/dev/pts/3\))"},
+        {[&] { log.port("Com 10", "closed", "Com 10"); }, "-- port Com 10 closed"},
+        {[&] { log.shot(); }, "-- shoot sha256 unknown: no waveform sent or read back in this run"},
+        {[&] { log.waveform("sent", fifty); },
+         "-- waveform sent (50 ){10}(0 ){990}sha256=" + kFiftyDigest},
+        {[&] { log.file("saved", "w1.txt", {}); },
+         R"(-- file saved w1\.txt sha256=)" + kZeroDigest},
+        {[&] { log.shot(); }, "-- shoot sha256=" + kFiftyDigest},  // the save fired nothing
+    };
+    for (const auto& [record, line] : cases) {
+        record();
+        EXPECT_TRUE(isrecord(lines(logname).last(), line)) << lines(logname).last().constData();
+    }
+    EXPECT_EQ(lines(logname).size(), std::size(cases));
+}
+
+TEST_F(Log, AFailureIsSaidOnceAndNeverHoldsTheProgramUp) {
+    // A log that cannot be opened, and the one sentence told, once listened to.
+    const std::pair<QString, const char*> cases[] = {
+        {dir.filePath("missing/session.log"), "No such file or directory"},
+        {fifo, "No such device or address"},  // nobody reads it: opening does not wait
+    };
+    for (const auto& [path, why] : cases) {
+        told.clear();
+        SessionLog log(path);
+        log.received("lost");
+        listen(log);
+        log.received("lost too");
+        EXPECT_EQ(told, QStringList(QString("Cannot write the session log %1: %2").arg(path, why)));
+    }
+    // A reader that stops reading: far more than the pipe holds, and every
+    // record returns; the loss said once.
+    told.clear();
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    SessionLog log(fifo);
+    listen(log);
+    for (int i = 0; i < 20000; ++i) log.received(QByteArray(100, 'x'));
+    QByteArray first(4096, '\0');
+    first.resize(std::max<ssize_t>(::read(reader, first.data(), first.size()), 0));
+    EXPECT_TRUE(isrecord(first.left(first.indexOf('\n') + 1), "rx x{100}"));
+    EXPECT_EQ(told, QStringList("Cannot write the session log " + fifo +
+                                ": its reader does not keep up; lines are left out"));
+    ::close(reader);  // gone: no SIGPIPE ends this program, nothing more is said
+    log.received("nobody reads this");
+    EXPECT_EQ(told.size(), 1);
+}
+
+TEST_F(Log, ARecordCutShortLeavesTheNextOnALineOfItsOwn) {
+    SessionLog log(logname);
+    listen(log);
+    log.received("whole");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{rlim_t(lines(logname)[0].size() + 20),
+                       saved.rlim_max};  // a part of one more
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    log.received("cut short");
+    log.received("lost");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    log.received("next");
+    const QByteArrayList all = lines(logname);
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_TRUE(isrecord(all[0], "rx whole") && isrecord(all[2], "rx next"));
+    EXPECT_EQ(all[1].size(), 21);  // the part, then the line end that the next record began with
+    EXPECT_EQ(told, QStringList("Cannot write the session log " + logname + ": File too large"));
+}
+
+TEST_F(Log, ALogMovedOrDeletedMidSessionIsOpenedAgainByItsNameSaidOnce) {
+    SessionLog log(logname);
+    listen(log);
+    log.received("first");
+    // Ways the name loses its file: the record after it starts a new file.
+    for (const auto& lose : {std::function([&] {  // as logrotate's "create" does
+                                 QFile::rename(logname, logname + ".1");
+                                 QFile(logname).open(QIODevice::WriteOnly);
+                             }),
+                             std::function([&] { QFile::remove(logname); })}) {
+        lose();
+        log.received("after");
+        EXPECT_EQ(lines(logname).size(), 1);
+        EXPECT_TRUE(isrecord(lines(logname).value(0), "rx after"));
+    }
+    EXPECT_TRUE(isrecord(lines(logname + ".1").value(0), "rx first"));
+    EXPECT_EQ(told, QStringList("Session log " + logname + " was moved or deleted: reopened"));
 }
