@@ -124,14 +124,10 @@ TEST(Comparison, SaysWhetherTheControllerHoldsTheReferenceAndWhereNot) {
         {pulse, corrupt, "14:51:07",
          "Controller's waveform differs from the one sent at 14:51:07 in 3 entries: "
          "t=250 sent 60 holds 0, t=500 sent 0 holds 1, t=750 sent 0 holds 1"},
-        {{},
-         fromruns({{999, 100}}),
-         "09:00:00",
+        {Waveform{}, fromruns({{999, 100}}), "09:00:00",
          "Controller's waveform differs from the one sent at 09:00:00 in 1 entry: "
          "t=999 sent 0 holds 100"},
-        {{},
-         seven,
-         "09:00:00",
+        {Waveform{}, seven, "09:00:00",
          "Controller's waveform differs from the one sent at 09:00:00 in 7 entries: "
          "t=1 sent 0 holds 1, t=2 sent 0 holds 2, t=3 sent 0 holds 3, t=4 sent 0 holds 4, "
          "t=5 sent 0 holds 5, and 2 more"},

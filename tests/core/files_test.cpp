@@ -215,8 +215,10 @@ TEST_F(WaveformFiles, NamesInvalidInUtf8ReachTheFileSystemByteForByte) {
 
 TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAreFollowed) {
     if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root (lchown)";
-    // The folder's mode and owner, the links' owner, whether Save and the log
-    // follow the links.
+    const QString mine = path("mine"),
+                  refused = "it is a link owned by another user in a shared folder";
+    ASSERT_TRUE(writefile(mine, "mine\n"));
+    // The folder's mode and owner, the link's owner, whether it is followed.
     const std::tuple<mode_t, uid_t, uid_t, bool> cases[] = {
         {01777, 0, kNobody, false},       // a stranger's link in /tmp
         {01777, 0, 0, true},              // the user's own
@@ -224,33 +226,27 @@ TEST_F(WaveformFiles, InAStickySharedFolderOnlyTheUsersAndTheFolderOwnersLinksAr
         {00777, 0, kNobody, true},        // not sticky: the rule does not apply
         {01775, 0, kNobody, true},        // sticky, but not everyone's
     };
-    const QString refused = ": it is a link owned by another user in a shared folder";
     int row = 0;
     for (const auto& [mode, folderowner, linkowner, followed] : cases) {
-        const QString shared = path(QString("shared%1").arg(row++)), mine = shared + "-mine";
-        const QString save = shared + "/waveform1.txt", logged = shared + "/session.log";
-        ASSERT_TRUE(QDir().mkpath(shared) && writefile(mine, "mine\n") && QFile::link(mine, save) &&
-                    QFile::link(mine, logged));
+        const QString shared = path(QString("shared%1").arg(row++)), link = shared + "/w.txt";
+        ASSERT_TRUE(QDir().mkpath(shared) && QFile::link(mine, link));
         ASSERT_EQ(::chown(encodedname(shared).constData(), folderowner, 0), 0);
         ASSERT_EQ(::chmod(encodedname(shared).constData(), mode), 0);
-        for (const QString& link : {save, logged})
-            ASSERT_EQ(::lchown(encodedname(link).constData(), linkowner, linkowner), 0);
-
-        EXPECT_EQ(savewaveform(save, kPatterned), followed ? "" : "Cannot save " + save + refused);
-        told.clear();
-        SessionLog log(logged);
-        listen(log);
-        log.event("file saved");
-        EXPECT_EQ(told, followed ? QStringList()
-                                 : QStringList("Cannot write the session log " + logged + refused));
-        const QByteArray after = readall(mine);  // the table saved, then the record
-        EXPECT_TRUE(followed ? after.startsWith(waveformfiletext(kPatterned)) &&
-                                   after.endsWith(" -- file saved\n")
-                             : after == "mine\n")
+        ASSERT_EQ(::lchown(encodedname(link).constData(), linkowner, linkowner), 0);
+        const Followed to = followlinks(encodedname(link));
+        EXPECT_EQ(std::pair(to.path, to.refusal), followed ? std::pair(encodedname(mine), QString())
+                                                           : std::pair(QByteArray(), refused))
             << row;
-        EXPECT_TRUE(QFileInfo(save).isSymLink() && QFileInfo(logged).isSymLink());
-        EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
     }
+    // Save and the log refuse the stranger's link and write nothing.
+    const QString stranger = path("shared0/w.txt");
+    EXPECT_EQ(savewaveform(stranger, kPatterned), "Cannot save " + stranger + ": " + refused);
+    SessionLog log(stranger);
+    listen(log);
+    log.event("file saved");
+    EXPECT_EQ(told, QStringList("Cannot write the session log " + stranger + ": " + refused));
+    EXPECT_EQ(readall(mine), "mine\n");
+    EXPECT_EQ(QDir(path("shared0")).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
 }
 
 TEST_F(WaveformFiles, SaveKeepsTheReplacedFilesOwnerGroupAndModeOrSaysWhatItCouldNotKeep) {
