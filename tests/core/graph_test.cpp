@@ -3,32 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
-#include <functional>
 
+#include "tables.h"
 #include "waveform/imagesurface.h"
 
 using namespace gaspuff;
+using test::fromruns;
+using test::tableof;
 
 namespace {
 
 struct RecordingSurface : GraphSurface {
-    double w = 357, h = 117;
     std::vector<std::array<int, 4>> lines;
     std::vector<std::pair<int, int>> dots;
     int dones = 0;
-    double scalewidth() const override { return w; }
-    double scaleheight() const override { return h; }
+    double scalewidth() const override { return 357; }
+    double scaleheight() const override { return 117; }
     void cls() override { lines.clear(), dots.clear(); }
     void gridline(int x1, int y1, int x2, int y2) override { lines.push_back({x1, y1, x2, y2}); }
     void dot(int x, int y) override { dots.emplace_back(x, y); }
     void done() override { ++dones; }
 };
-
-Waveform table(const std::function<int(int)>& entry) {
-    Waveform w{};
-    for (int i = 0; i < kWaveformLength; ++i) w[i] = static_cast<int16_t>(entry(i));
-    return w;
-}
 
 }  // namespace
 
@@ -54,13 +49,12 @@ TEST(GraphMapping, RoundsHalvesToEvenOnEverySurfaceSize) {
 TEST(DrawGraph, GridThenOneDotAnEntryAndAColumnAtEachChangeFromTheSecondEntryOn) {
     RecordingSurface s;
     drawgraph(Waveform{}, s);
-    ASSERT_EQ(s.lines.size(), 16u);
-    const int levels[] = {116, 87, 58, 29, 0};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(s.lines[i], (std::array{0, levels[i], 357, levels[i]}));
-    // Every 100 ms: 356 * t / 1000 to the nearest pixel.
-    const int times[] = {0, 36, 71, 107, 142, 178, 214, 249, 285, 320, 356};
-    for (int i = 0; i < 11; ++i)
-        EXPECT_EQ(s.lines[5 + i], (std::array{times[i], 0, times[i], 117}));
+    // Every 25 %, then every 100 ms: 356 * t / 1000 to the nearest pixel.
+    std::vector<std::array<int, 4>> grid;
+    for (int y : {116, 87, 58, 29, 0}) grid.push_back({0, y, 357, y});
+    for (int x : {0, 36, 71, 107, 142, 178, 214, 249, 285, 320, 356})
+        grid.push_back({x, 0, x, 117});
+    EXPECT_EQ(s.lines, grid);
     ASSERT_EQ(s.dots.size(), 1000u);
     // Entry, and its pixel column: 356 * entry / 1000 to the nearest pixel.
     const std::pair<int, int> entries[] = {{0, 0},     {1, 0},     {2, 1},
@@ -70,10 +64,10 @@ TEST(DrawGraph, GridThenOneDotAnEntryAndAColumnAtEachChangeFromTheSecondEntryOn)
     // Table, its column's pixel column and top, how many dots it has and how
     // many dots the whole trace has.
     const std::tuple<Waveform, int, int, int, size_t> cases[] = {
-        {table([](int i) { return i >= 100 ? 50 : 0; }), 36, 58, 51, 1051},
-        {table([](int i) { return i < 300 ? 80 : 0; }), 107, 23, 81, 1081},
-        {table([](int i) { return i == 0 ? 90 : 0; }), -1, 0, 0, 1000},  // none between 0 and 1
-        {table([](int i) { return i <= 1 ? 90 : 0; }), 1, 12, 91, 1091},
+        {fromruns({{100, 50}}), 36, 58, 51, 1051},
+        {fromruns({{0, 80}, {300, 0}}), 107, 23, 81, 1081},
+        {fromruns({{0, 90}, {1, 0}}), -1, 0, 0, 1000},  // none between 0 and 1
+        {fromruns({{0, 90}, {2, 0}}), 1, 12, 91, 1091},
     };
     for (const auto& [w, x, top, column, total] : cases) {
         drawgraph(w, s);
@@ -95,18 +89,16 @@ TEST(GraphPixels, TheFastSurfacePaintsWhatDrawingEveryDotPaints) {
     int level = 0;
     const std::pair<const char*, Waveform> cases[] = {
         {"all zero", Waveform{}},
-        {"alternating 0 and 100", table([](int i) { return i % 2 ? 100 : 0; })},
+        {"alternating 0 and 100", tableof([](int i) { return i % 2 ? 100 : 0; })},
         {"random steps",
-         table([&](int) { return rng.bounded(40) ? level : level = rng.bounded(101); })},
-        {"far outside 0..100", table([&](int) { return rng.bounded(-400, 500); })},
-        {"just beyond the edges", table([](int i) {
-             return i % 3 == 0 ? 101 : i % 3 == 1 ? -1 : 102;
-         })},
-        {"the 16-bit extremes", table([](int i) { return i % 2 ? INT16_MAX : INT16_MIN; })},
-        {"a step at the right edge", table([](int i) { return i >= 990 ? 50 : 0; })},
+         tableof([&](int) { return rng.bounded(40) ? level : level = rng.bounded(101); })},
+        {"far outside 0..100", tableof([&](int) { return rng.bounded(-400, 500); })},
+        {"just beyond the edges", tableof([](int i) { return i % 3 ? 100 + i % 3 : -1; })},
+        {"the 16-bit extremes", tableof([](int i) { return i % 2 ? INT16_MAX : INT16_MIN; })},
+        {"a step at the right edge", fromruns({{990, 50}})},
     };
+    ImageSurface fast(QSize(357, 117));  // one for all: a redraw leaves nothing of the last
     for (const auto& [what, w] : cases) {
-        ImageSurface fast(QSize(357, 117));
         PainterSurface naive(QSize(357, 117));
         drawgraph(w, fast);
         drawgraph(w, naive);

@@ -16,9 +16,7 @@ TEST(LineAssembly, CutsAtCarriageReturnsTakesTheLineFeedAfterOneAsItsEndWhatever
         {"abc\r\r\n42\rx\ny", {"abc", "", "42"}, "x\ny"},  // CR CR LF; a lone LF stays
         {"\nx\r\n\ny\n\r", {"\nx", "\ny\n"}, ""},          // LF first, after LF, before CR
         {QByteArray("a\0b\xff\r", 5), {QByteArray("a\0b\xff", 4)}, ""},
-        {QByteArray(1000, 'a') + QByteArray(24, 'b'),
-         {},
-         QByteArray(1000, 'a') + QByteArray(24, 'b')},
+        {QByteArray(1024, 'a'), {}, QByteArray(1024, 'a')},  // as much as may wait
     };
     for (const auto& [stream, lines, rest] : cases) {
         for (qsizetype size : {qsizetype(1), qsizetype(7), stream.size()}) {

@@ -48,6 +48,8 @@ TEST(ComNames, APortsFolderOtherUsersMayWriteIsNamedInAWarning) {
     const auto mode = [](const QString& folder, mode_t m) {
         return ::chmod(QFile::encodeName(folder).constData(), m) == 0;
     };
+    const QString said =
+        " is writable by other users, who can change which device a Com port opens";
     // The modes of gaspuff and ports, and the folder warned of.
     const std::tuple<mode_t, mode_t, QString> cases[] = {
         {0755, 0755, ""},     {0700, 0700, ""},      {0755, 0775, ports}, {0755, 0757, ports},
@@ -55,11 +57,7 @@ TEST(ComNames, APortsFolderOtherUsersMayWriteIsNamedInAWarning) {
     };
     for (const auto& [outer, inner, warned] : cases) {
         ASSERT_TRUE(mode(gaspuff, outer) && mode(ports, inner));
-        EXPECT_EQ(portsfolderwarning(ports),
-                  warned.isEmpty() ? QString()
-                                   : "Warning: " + warned +
-                                         " is writable by other users, who can change which "
-                                         "device a Com port opens")
+        EXPECT_EQ(portsfolderwarning(ports), warned.isEmpty() ? "" : "Warning: " + warned + said)
             << std::oct << outer << " " << inner;
     }
     // A folder of another user's may be rewritten by that user at will.
