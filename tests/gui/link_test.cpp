@@ -69,11 +69,12 @@ TEST_F(Link, LinesSplitOverEventsReachTheDisplaysInOrderFromAnEmptyBuffer) {
     port->feed("2|on\rhello\r\r");
     EXPECT_EQ(captions(), (QStringList{"armed", "312", "on"}));
     EXPECT_EQ(messages(), QStringList{"hello"});
-    // One event, several lines: every message listed, the newest status
-    // line's captions, the fill of the newest state word that has a colour.
-    port->feed("load|5|off\rbye\rx|6|on\r");
-    EXPECT_EQ(captions(), (QStringList{"x", "6", "on"}));
-    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 165, 0));
+    // One event, several lines, here with CR LF ends: every message listed,
+    // the newest status line's captions, the fill of the newest state word
+    // that has a colour.
+    port->feed("stop|5|off\r\nbye\r\narmed|6|on\r\nx|7|on\r");
+    EXPECT_EQ(captions(), (QStringList{"x", "7", "on"}));
+    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 0, 0));
     EXPECT_EQ(messages(), (QStringList{"bye", "hello"}));
 }
 
@@ -88,13 +89,12 @@ TEST_F(Link, WatchdogShowsTheTimeoutOnEverySilentTickWhileOpen) {
     for (int tick = 0; tick < 2; ++tick) {  // every silent tick
         form.txtStatus->clear();
         form.tmrComTimeout_Timer();
-        EXPECT_EQ(QStringList({status(), form.lblState->text()}),
-                  QStringList({"Communication timeout", "timeout"}));
-        EXPECT_EQ(form.shpState->fillcolor(), QColor(100, 100, 100));
+        EXPECT_EQ(std::tuple(status(), form.lblState->text(), form.shpState->fillcolor()),
+                  std::tuple("Communication timeout", "timeout", QColor(100, 100, 100)));
     }
     port->feed("stop|1|on\r");
-    EXPECT_EQ(form.lblState->text(), "stop");
-    EXPECT_EQ(form.shpState->fillcolor(), QColor(0, 255, 0));
+    EXPECT_EQ(std::tuple(form.lblState->text(), form.shpState->fillcolor()),
+              std::tuple("stop", QColor(0, 255, 0)));
 }
 
 TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
