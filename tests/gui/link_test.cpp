@@ -1,15 +1,58 @@
-// The window's side of the link: Connect, Disconnect, the port state display,
-// receiving, the watchdog and a lost device.
+// The window as it starts, its timers, and its side of the link: Connect,
+// Disconnect, the port state display, receiving, the watchdog, a lost device
+// and closing.
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimerEvent>
+#include <functional>
 
 #include "panel.h"
 #include "rawpty.h"
 
 using namespace gaspuff;
 using Link = test::Panel;
+
+TEST_F(Link, StartsWithEverythingAtItsStartingValueBeforeTheFirstTick) {
+    EXPECT_EQ((QStringList{form.cmbSerialPort->currentText(), form.cmbSerialPort->itemText(15),
+                           form.lblPortSetting->text(), form.lblPortState->text(), status()}),
+              (QStringList{"Com 10", "Com 16", "115200,n,8,1", "Port state", ""}));
+    EXPECT_EQ(std::tuple(form.cmbSerialPort->count(), form.cmbSerialPort->isEditable(),
+                         form.txtStatus->isReadOnly()),
+              std::tuple(16, false, true));
+    EXPECT_EQ(std::tuple(captions(), form.shpEstado->fillcolor()),
+              std::tuple(QStringList{"state", "-", "-"}, QColor(255, 255, 255)));
+    EXPECT_EQ(std::tuple(form.tmrState->isActive(), form.tmrComTimeout->isActive(),
+                         form.tmrGetting->isActive(), port->opens),
+              std::tuple(true, true, false, 0));
+    // The empty table: red dots along the bottom row of the graph's interior.
+    const QImage& graph = form.wavegraph->image();
+    EXPECT_EQ(std::tuple(graph.size(), graph.pixelColor(100, 116), graph.pixelColor(181, 50)),
+              std::tuple(QSize(357, 117), QColor(255, 0, 0), QColor(192, 255, 192)));
+}
+
+TEST_F(Link, EachTimerTicksPreciselyAtItsPeriodIntoItsHandler) {
+    connect();
+    form.cmdGet_Click();  // the read-back's deadline runs from Get
+    // Timer, its period, and whether its tick has done its work.
+    const std::tuple<QTimer*, int, std::function<bool()>> cases[] = {
+        {form.tmrState, 400, [&] { return form.lblPortState->text() == "Port open"; }},
+        {form.tmrComTimeout, 1000, [&] { return form.lblState->text() == "timeout"; }},
+        {form.tmrGetting, 2000, [&] { return !form.rx.getting && form.cmdGet->isEnabled(); }},
+    };
+    for (const auto& [timer, ms, ticked] : cases) {
+        const std::string name = timer->objectName().toStdString();
+        EXPECT_EQ(std::tuple(timer->isActive(), timer->interval(), timer->timerType()),
+                  std::tuple(true, ms, Qt::PreciseTimer))
+            << name;
+        EXPECT_FALSE(ticked()) << name;
+        QTimerEvent tick(timer->timerId());  // what the event loop sends when it is due
+        QCoreApplication::sendEvent(timer, &tick);
+        EXPECT_TRUE(ticked()) << name;
+    }
+}
 
 TEST_F(Link, ConnectReportsEachOpenResultAndIsIgnoredWhileOpen) {
     const std::pair<SerialPort::OpenResult, const char*> cases[] = {
@@ -31,11 +74,10 @@ TEST_F(Link, ConnectReportsEachOpenResultAndIsIgnoredWhileOpen) {
     form.txtStatus->clear();
     form.cmbSerialPort->setCurrentIndex(0);
     form.cmdLigar_Click();
-    EXPECT_EQ(port->opens, 4);
-    EXPECT_EQ(status(), "");
+    EXPECT_EQ(std::tuple(port->opens, status()), std::tuple(4, ""));
 }
 
-TEST_F(Link, PortStateTickAndDisconnect) {
+TEST_F(Link, PortStateTickDisconnectAndClosing) {
     // What a tick of the port state display shows.
     const auto tick = [&] {
         form.tmrState_Timer();
@@ -56,6 +98,11 @@ TEST_F(Link, PortStateTickAndDisconnect) {
     EXPECT_EQ(tick(), std::tuple(QColor(255, 0, 0), "Port closed", "9600,e,7,2", true));
     form.cmdDesligar_Click();
     EXPECT_EQ(status(), "Port 10 not open");
+    form.close();  // a closed port is left alone
+    form.cmdLigar_Click();
+    form.close();  // an open one is closed, silently
+    EXPECT_EQ(std::tuple(port->closes, port->isopen(), status()),
+              std::tuple(2, false, "Port 10 open successfully"));
 }
 
 TEST_F(Link, LinesSplitOverEventsReachTheDisplaysInOrderFromAnEmptyBuffer) {
@@ -104,12 +151,11 @@ TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
     form.cmdGet_Click();
     port->feed("50\r51\r");
     port->pullcable();
-    EXPECT_EQ(status(), "Port 10 closed");
-    EXPECT_EQ(captions(), (QStringList{"state", "-", "-"}));
-    EXPECT_EQ(form.shpState->fillcolor(), QColor(255, 255, 255));
-    EXPECT_EQ(std::tuple(form.rx.getting, form.tmrGetting->isActive()), std::tuple(false, false));
+    EXPECT_EQ(std::tuple(status(), captions(), form.shpState->fillcolor()),
+              std::tuple("Port 10 closed", QStringList{"state", "-", "-"}, QColor(255, 255, 255)));
+    EXPECT_EQ(std::tuple(form.rx.getting, form.tmrGetting->isActive(), form.waveform[0]),
+              std::tuple(false, false, 12));
     expectlocked(false);
-    EXPECT_EQ(form.waveform[0], 12);
     form.cmdLigar_Click();
     EXPECT_EQ(status(), "Port 10 open successfully");
     EXPECT_EQ(port->writes, QByteArrayList{"get\r"});  // nothing sent on its own on reconnecting

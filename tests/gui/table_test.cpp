@@ -28,6 +28,7 @@ class Table : public test::Panel {
     void SetUp() override {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        EXPECT_EQ(QApplication::focusWidget(), form.txtStatus);  // where a shown window starts
     }
     // Presses key with modifiers where the keyboard focus is, after moving it to at.
     void press(QWidget* at, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
