@@ -61,7 +61,9 @@ TEST_F(RealPort, OpeningMapsEveryFailureOntoTheThreeResults) {
         ++n;
     }
     ports.link(11, pty.slavepath());
-    EXPECT_EQ(makeport(11)->open(), SerialPort::AlreadyOpen);  // another name, same device
+    QtSerialPort* same = makeport(11);  // another name, same device: refused before it is touched
+    EXPECT_EQ(same->open(), SerialPort::AlreadyOpen);
+    EXPECT_EQ(same->errorstring(), pty.slavepath() + " is already open");
     for (auto* p : owner.findChildren<QtSerialPort*>()) p->close();
     ASSERT_TRUE(elsewhere.open(QIODevice::ReadWrite));
     for (const char* folder : {"/", "/dev"}) {
