@@ -141,21 +141,13 @@ TEST_F(Link, WatchdogShowsTheTimeoutOnEverySilentTickWhileOpen) {
               std::tuple("stop", QColor(0, 255, 0)));
 }
 
-TEST_F(Link, ALostLinkForgetsTheControllerAndEndsAReadBackAtOnce) {
+TEST_F(Link, ALostLinkForgetsTheControllerAndReconnectsWithoutAWord) {
     connect();
-    form.waveform.fill(12);
     port->feed("armed|312|on\r");
-    form.cmdGet_Click();
-    port->feed("50\r51\r");
     port->pullcable();
     EXPECT_EQ(std::tuple(status(), captions(), form.shpState->fillcolor()),
               std::tuple("Port 10 closed", QStringList{"state", "-", "-"}, QColor(255, 255, 255)));
-    EXPECT_EQ(std::tuple(form.rx.getting, form.tmrGetting->isActive(), form.waveform[0]),
-              std::tuple(false, false, 12));
-    expectlocked(false);
     form.cmdLigar_Click();
     EXPECT_EQ(status(), "Port 10 open successfully");
-    EXPECT_EQ(port->writes, QByteArrayList{"get\r"});  // nothing sent on its own on reconnecting
-    form.cmdGet_Click();  // a lost link's answer never comes: no wait for it
-    EXPECT_EQ(port->writes, (QByteArrayList{"get\r", "get\r"}));
+    EXPECT_TRUE(port->writes.isEmpty());  // nothing sent on its own on reconnecting
 }

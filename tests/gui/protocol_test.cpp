@@ -1,6 +1,7 @@
 // The window's side of the controller protocol: commands, what a line shows,
 // the message list, sending and reading back the waveform, the lock.
 #include <QRegularExpression>
+#include <functional>
 
 #include "panel.h"
 #include "protocol/sessionlog.h"
@@ -89,50 +90,42 @@ TEST_F(Protocol, MessagesGoOnTopSelectedAndTheListIsEmptiedPast31) {
     EXPECT_TRUE(form.lstMessages->item(0)->isSelected());
 }
 
-TEST_F(Protocol, AReadBackLocksStagesCompletesRedrawsAndUnlocks) {
-    connect();
-    form.cmdGet->click();
-    expectlocked(true);
-    const QImage before = form.wavegraph->image();
-    port->feed("101\r-1\r5\r40000\r");
-    EXPECT_EQ(status(), "Error: 6 Overflow gaspuff-panel");
-    port->feed("250\r");
-    EXPECT_EQ(status(), "3 bogus points received");
-    QByteArray points;  // 999 more, split at an odd place
-    for (int i = 1; i < 1000; ++i) points += QByteArray::number(i <= 500 ? 80 : 20) + "\r";
-    port->feed(points.left(1234));
-    EXPECT_EQ(form.waveform, Waveform{});  // nothing reaches the table yet
-    EXPECT_EQ(form.wavegraph->image(), before);
-    port->feed(points.mid(1234) + "7\r");
-    EXPECT_EQ(std::tuple(status(), form.tmrGetting->isActive()),
-              std::tuple("1000 points received", false));
-    EXPECT_EQ(std::tuple(form.waveform[0], form.waveform[500], form.waveform[501]),
-              std::tuple(5, 80, 20));
-    EXPECT_NE(form.wavegraph->image(), before);
-    expectlocked(false);
+TEST_F(Protocol, AReadBackIsStagedUntilItsLastPointAndEndsThereAtItsDeadlineOrWithTheLink) {
+    // What ends it, what the status box then says, whether the table is now
+    // the controller's.
+    const std::tuple<std::function<void()>, QString, bool> endings[] = {
+        {[&] { port->feed(QByteArray("20\r").repeated(499) + "7\r"); }, "1000 points received",
+         true},
+        {[&] { port->pullcable(); }, "Port 10 closed", false},  // whose answer never comes
+        {[&] { form.tmrGetting_Timer(); }, "Communication timeout", false},
+    };
+    for (const auto& [end, said, taken] : endings) {
+        form.cmdLigar_Click();
+        form.waveform.fill(33);
+        form.drawgraph();
+        const QImage drawn = form.wavegraph->image();
+        form.cmdGet->click();
+        expectlocked(true);
+        port->feed("101\r-1\r5\r40000\r");
+        EXPECT_EQ(status(), "Error: 6 Overflow gaspuff-panel");
+        port->feed("250\r" + QByteArray("80\r").repeated(500));
+        EXPECT_EQ(std::tuple(status(), form.waveform[0], form.wavegraph->image() == drawn),
+                  std::tuple("3 bogus points received", 33, true));
+        end();
+        EXPECT_EQ(std::tuple(status(), form.rx.getting, form.tmrGetting->isActive(),
+                             form.waveform[500], form.wavegraph->image() == drawn),
+                  std::tuple(said, false, false, taken ? 80 : 33, !taken))
+            << said.toStdString();
+        expectlocked(false);
+    }
     EXPECT_EQ(messages(), QStringList{"7"});  // points never, later numbers always
-}
-
-TEST_F(Protocol, TheDeadlineEndsAReadBackWithTableAndGraphAsTheyWere) {
-    connect();
-    form.waveform.fill(33);
-    form.drawgraph();
-    const QImage graph = form.wavegraph->image();
-    form.cmdGet->click();
-    port->feed(QByteArray("77\r").repeated(600));
-    form.tmrGetting_Timer();
-    EXPECT_EQ(
-        std::tuple(status(), form.tmrGetting->isActive(), form.rx.pointcount, form.waveform[0]),
-        std::tuple("Communication timeout", false, 0, 33));
-    EXPECT_EQ(form.wavegraph->image(), graph);
-    expectlocked(false);
-    form.cmdGet_Click();  // the rest of that answer may still come
+    EXPECT_EQ(port->writes.count("get\r"), 3);
+    form.cmdGet_Click();  // the rest of the answer given up on may still come
     EXPECT_TRUE(QRegularExpression("^An earlier answer may still be arriving: Get again in [12] s$")
                     .match(status())
                     .hasMatch())
         << status().toStdString();
-    EXPECT_EQ(port->writes, QByteArrayList{"get\r"});
-    expectlocked(false);
+    EXPECT_EQ(port->writes.count("get\r"), 3);
 
     Form1 closing(new test::FakePort);  // closed during a read-back
     closing.cmdLigar_Click();
