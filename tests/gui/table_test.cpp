@@ -1,12 +1,13 @@
-// The table's history and the keys, the graph's pointer and menu, copy and
-// paste, and the waveform note, wired into the shown window.
+// The table's history and the keys, point entry, the graph's pointer and
+// menu, copy and paste, and the waveform note with its differences window,
+// wired into the shown window.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QUndoStack>
@@ -15,7 +16,6 @@
 #include "app/waveformnote.h"
 #include "panel.h"
 #include "protocol/sessionlog.h"
-#include "waveform/files.h"
 #include "waveform/graph.h"
 
 using namespace gaspuff;
@@ -27,6 +27,7 @@ class Table : public test::Panel {
     void SetUp() override {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        EXPECT_EQ(QApplication::focusWidget(), form.txtStatus);  // where a shown window starts
     }
     // Presses key with modifiers where the keyboard focus is, after moving it to at.
     void press(QWidget* at, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
@@ -51,13 +52,6 @@ class Table : public test::Panel {
         const QPoint origin = form.wavegraph->contentsRect().topLeft();
         return origin + QPoint(form.scalegraphx(t), form.scalegraphy(50));
     }
-    // The 1000 points of a read-back, fed after Get.
-    void readback(const Waveform& table) {
-        form.cmdGet->click();
-        QByteArray points;
-        for (int16_t v : table) points += QByteArray::number(v) + '\r';
-        port->feed(points);
-    }
 };
 
 Waveform pulse(int first, int last, int16_t level) {
@@ -69,9 +63,7 @@ Waveform pulse(int first, int last, int16_t level) {
 }  // namespace
 
 TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
-    QTemporaryDir dir;
-    QFile file(dir.filePath("short.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("9\r\n8\r\n") && file.flush());
+    const QString file = writefile("short.txt", "9\r\n8\r\n");
     connect();
     form.amptxt->setText("60"), form.timepttxt->setText("100");
     form.rampdialog = [&](QStringList& texts) {  // refused as a point is, then asked again
@@ -79,7 +71,7 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
         return true;
     };
     QGuiApplication::clipboard()->setText("5\r\n6\r\n");
-    form.filedialog = [&] { return file.fileName(); };
+    form.filedialog = [&] { return file; };
     // The step's name, the change, and where the keys are pressed.
     const std::tuple<QString, std::function<void()>, QWidget*> steps[] = {
         {"Add point", [&] { form.cmdAddPoint->click(); }, form.cmdAddPoint},
@@ -98,8 +90,12 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
          form.filenametext},
         {"Reset",
          [&] {
-             port->feed("hello\rhalf a li");
+             port->feed("hello\rarmed|5|on\rhalf a li");
              press(form.lstMessages, Qt::Key_Escape, Qt::NoModifier);
+             // The message list, the status box and the half line go too; the rest stays.
+             EXPECT_EQ(std::tuple(messages(), status(), form.rxbuffer.text, form.amptxt->text(),
+                                  form.lblState->text(), port->isopen()),
+                       std::tuple(QStringList(), "", QByteArray(), "60", "armed", true));
          },
          form.amptxt},
     };
@@ -111,12 +107,11 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
         const std::string row = what.toStdString();
         ASSERT_NE(after, before) << row;
         press(focus, Qt::Key_Z);
-        EXPECT_EQ(std::tuple(form.waveform, status()), std::tuple(before, "Undone: " + what))
+        // Redrawn; the message list and a half line are the controller's, not the table's.
+        EXPECT_EQ(std::tuple(form.waveform, status(), form.wavegraph->image() == drawn, messages(),
+                             form.rxbuffer.text),
+                  std::tuple(before, "Undone: " + what, true, QStringList(), QByteArray()))
             << row;
-        EXPECT_EQ(form.wavegraph->image(), drawn) << row;
-        // The message list and a half line are the controller's, not the table's.
-        EXPECT_EQ(std::tuple(messages(), form.rxbuffer.text),
-                  std::tuple(QStringList(), QByteArray()));
         press(focus, Qt::Key_Y);
         EXPECT_EQ(std::tuple(form.waveform, status()), std::tuple(after, "Redone: " + what)) << row;
         press(focus, Qt::Key_Z);
@@ -146,23 +141,47 @@ TEST_F(Table, EscapeWhileTypingAFileNameIsUndoneAfterTheTyping) {
     EXPECT_EQ(std::tuple(form.amptxt->text(), form.waveform[3]), std::tuple("0a", 0));
 }
 
-TEST_F(Table, EnterAddsThePointAndGoesBackToVoltageOrToTheRefusedBox) {
-    form.amptxt->setText("60"), form.timepttxt->setText("100");
-    press(form.timepttxt, Qt::Key_Return, Qt::NoModifier);
-    form.timepttxt->setText("400");
-    QTest::keyClicks(form.amptxt, "0");  // the selected "60" is typed over
-    press(form.timepttxt, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(form.waveform, pulse(100, 399, 60));
-    EXPECT_EQ(std::tuple(QApplication::focusWidget(), form.amptxt->selectedText()),
-              std::tuple(form.amptxt, QString("0")));
+TEST_F(Table, EnterAddsACheckedPointAndGoesBackToVoltageOrToTheRefusedBox) {
+    const QString amplitude = "Amplitude must be between 0% and 100%";
+    const QString time = "Time must be between 0ms and 999ms";
+    // Voltage, time, the message (none: accepted), the entry and the level it
+    // then holds, its neighbour before it keeping the 9 it had.
+    const std::tuple<const char*, const char*, QString, int, int> rows[] = {
+        {"100", "999", "", 999, 100},  {"-0.4", "998.4", "", 998, 0},
+        {" 7 ", "0", "", 0, 7},        {"101", "5", amplitude, 0, 9},
+        {"-1", "5", amplitude, 0, 9},  {"100.6", "5", amplitude, 0, 9},
+        {"1,5", "5", amplitude, 0, 9}, {"200", "2000", amplitude, 0, 9},
+        {"60", "1000", time, 0, 9},    {"60", "999.6", time, 0, 9},
+        {"60", "-1", time, 0, 9}};
+    for (const auto& [volts, ms, message, entry, level] : rows) {
+        boxes.clear();
+        form.waveform.fill(9);
+        form.drawgraph();
+        const QImage drawn = form.wavegraph->image();
+        form.amptxt->setText(volts), form.timepttxt->setText(ms);
+        press(form.timepttxt, Qt::Key_Enter, Qt::KeypadModifier);
+        const std::string row = std::string(volts) + " at " + ms;
+        EXPECT_EQ(std::tuple(form.waveform[entry], form.waveform[std::max(entry - 1, 0)]),
+                  std::tuple(level, entry ? 9 : level))
+            << row;
+        EXPECT_EQ(form.wavegraph->image() == drawn, !message.isEmpty()) << row;
+        EXPECT_EQ(boxes, message.isEmpty() ? QStringList() : QStringList{message}) << row;
+        QLineEdit* back = message == time ? form.timepttxt : form.amptxt;
+        EXPECT_EQ(std::tuple(QApplication::focusWidget(), back->selectedText()),
+                  std::tuple(back, back->text()))
+            << row;
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));  // a decimal comma
+    form.amptxt->setText("2,4"), form.timepttxt->setText("3.6");
+    form.cmdAddPoint->click();
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(std::tuple(form.waveform[3], form.waveform[4]), std::tuple(9, 2));
     EXPECT_EQ((QStringList{form.amptxt->accessibleName(), form.timepttxt->accessibleName(),
                            form.filenametext->accessibleName()}),
               (QStringList{"Voltage (0-100%)", "Time (0-1000 ms)", "Filename"}));
 
-    Form1 real(new test::FakePort);  // a real message box, closed by Enter
-    real.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&real));
-    real.timepttxt->setText("1000");
+    form.messagebox = realbox;  // closed by Enter
+    form.amptxt->setText("50"), form.timepttxt->setText("1000");
     QStringList shown;  // modal, the application's caption, one OK, no icon
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -170,12 +189,10 @@ TEST_F(Table, EnterAddsThePointAndGoesBackToVoltageOrToTheRefusedBox) {
               << QString::number(box->icon());
         QTest::keyClick(box, Qt::Key_Return);
     });
-    real.amptxt->setFocus();
-    QTest::keyClick(real.amptxt, Qt::Key_Return);
-    EXPECT_EQ(shown,
-              (QStringList{"gaspuff-panel", "Time must be between 0ms and 999ms", "1", "0"}));
-    EXPECT_EQ(real.focusWidget(), real.timepttxt);
-    EXPECT_EQ(real.timepttxt->selectedText(), "1000");
+    press(form.amptxt, Qt::Key_Return, Qt::NoModifier);
+    EXPECT_EQ(shown, (QStringList{"gaspuff-panel", time, "1", "0"}));
+    EXPECT_EQ(std::tuple(form.focusWidget(), form.timepttxt->selectedText()),
+              std::tuple(form.timepttxt, "1000"));
 }
 
 TEST_F(Table, TheGraphNamesAndPicksTheRunUnderThePointer) {
@@ -200,23 +217,21 @@ TEST_F(Table, TheGraphNamesAndPicksTheRunUnderThePointer) {
     QTest::keyClicks(form.wavegraph, "4");
     QTest::keyClicks(QApplication::focusWidget(), "5");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    Waveform changed = pulse(100, 399, 45);
-    std::fill(&changed[690], &changed[710], 150);
-    EXPECT_EQ(form.waveform, changed);
+    EXPECT_EQ(std::tuple(form.waveform[99], form.waveform[100], form.waveform[399],
+                         form.waveform[400], form.waveform[700]),
+              std::tuple(0, 45, 45, 0, 150));
 }
 
 TEST_F(Table, CopyThenPasteRestoresATableAndOnlyTheGraphsKeysTouchIt) {
-    form.waveform = pulse(100, 399, 60);
-    press(form.wavegraph, Qt::Key_C);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), waveformfiletext(form.waveform));
-    const Waveform copied = form.waveform;
+    const Waveform copied = form.waveform = pulse(100, 399, 60);
+    press(form.wavegraph, Qt::Key_C);  // the file's 1000 lines, CR LF
+    EXPECT_EQ(QGuiApplication::clipboard()->text().split("\r\n").size(), 1001);
     form.cmdReset->click();
+    press(form.wavegraph, Qt::Key_V);
+    EXPECT_EQ(form.waveform, copied);
     form.amptxt->selectAll();
     press(form.amptxt, Qt::Key_C);  // a text box copies its own text
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "0");
-    QGuiApplication::clipboard()->setText(waveformfiletext(copied));
-    press(form.wavegraph, Qt::Key_V);
-    EXPECT_EQ(form.waveform, copied);
     QGuiApplication::clipboard()->setText("1\nabc\n");
     press(form.wavegraph, Qt::Key_V);
     EXPECT_EQ(form.waveform, copied);
@@ -227,38 +242,51 @@ TEST_F(Table, CopyThenPasteRestoresATableAndOnlyTheGraphsKeysTouchIt) {
 }
 
 TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
-    QTemporaryDir dir;
     SessionLog log(dir.filePath("session.log"));
     form.setsessionlog(&log);
     connect();
     form.waveform = pulse(100, 399, 60);
     readback(form.waveform);
-    EXPECT_EQ(form.lblNote->sentence(), "Controller's waveform equals the table shown before");
+    const WaveformNote* note = form.lblNote;
+    EXPECT_EQ(note->sentence(), "Controller's waveform equals the table shown before");
+    EXPECT_EQ(note->text().simplified(), note->sentence());  // shown whole where it fits
     form.cmdSend->click();
-    Waveform corrupt = form.waveform;
-    corrupt[250] = 0, corrupt[500] = 1, corrupt[750] = 1;
-    readback(corrupt);
+    form.waveform[0] = 5;  // shown, not sent: the read-back is held against what was sent
+    readback(pulse(100, 299, 60));
     EXPECT_TRUE(QRegularExpression("^Controller's waveform differs from the one sent at "
-                                   R"(\d\d:\d\d:\d\d in 3 entries: t=250 sent 60 holds 0, )"
-                                   "t=500 sent 0 holds 1, t=750 sent 0 holds 1$")
-                    .match(form.lblNote->sentence())
+                                   R"(\d\d:\d\d:\d\d in 100 entries: t=300 sent 60 holds 0, )"
+                                   ".*, and 95 more$")
+                    .match(note->sentence())
                     .hasMatch())
-        << form.lblNote->sentence().toStdString();
+        << note->sentence().toStdString();
+    // Cut short with an ellipsis in the lines that fit; all of it in the tooltip.
+    EXPECT_TRUE(note->text().endsWith(QChar(0x2026))) << note->text().toStdString();
+    EXPECT_EQ(note->text().count('\n') + 1, note->height() / note->fontMetrics().lineSpacing());
+    EXPECT_EQ(std::tuple(note->toolTip(), note->accessibleName(), note->cursor().shape()),
+              std::tuple(note->sentence(), note->sentence(), Qt::PointingHandCursor));
     QTest::mouseClick(form.lblNote, Qt::LeftButton);
-    EXPECT_TRUE(form.frmDifferences && form.frmDifferences->isVisible());
+    ASSERT_TRUE(form.frmDifferences && form.frmDifferences->isVisible());
+    EXPECT_TRUE(
+        form.frmDifferences->windowTitle().startsWith("Differences from the waveform sent at "));
+    const QStringList listed = Table::listed(form.frmDifferences->findChild<QListWidget*>());
+    EXPECT_EQ(std::tuple(listed.size(), listed.value(0)), std::tuple(100, "t=300 sent 60 holds 0"));
+    // The sent table's dots faint under the controller's red ones.
+    const QImage both = form.frmDifferences->findChild<QLabel*>("difgraph")->pixmap().toImage();
+    const QSize size = DifferencesWindow::kGraphSize;
+    const int x = scalegraphx(350, size.width());
+    EXPECT_EQ(std::pair(both.pixel(x, scalegraphy(60, size.height())),
+                        both.pixel(x, scalegraphy(0, size.height()))),
+              std::pair(DifferencesWindow::kFaint, qRgb(255, 0, 0)));
     EXPECT_TRUE(differencesoffered());
 
     form.filenametext->setText(dir.filePath("sent.txt"));
     press(form.amptxt, Qt::Key_S);
     EXPECT_EQ(status(), "Waveform saved to " + dir.filePath("sent.txt"));
-    QFile file(dir.filePath("short.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray("7\r\n").repeated(10)) &&
-                file.flush());
-    form.filenametext->setText(file.fileName());
+    form.filenametext->setText(writefile("short.txt", QByteArray("7\r\n").repeated(10)));
     form.cmdLoad->click();
-    EXPECT_EQ(form.lblNote->sentence(),
-              "File held 10 entries; entries 10 to 999 kept as they were");
-    EXPECT_FALSE(form.lblNote->clickable());
+    EXPECT_EQ(note->sentence(), "File held 10 entries; entries 10 to 999 kept as they were");
+    EXPECT_EQ(std::tuple(note->clickable(), note->cursor().shape()),
+              std::tuple(false, Qt::ArrowCursor));
     EXPECT_TRUE(messages().isEmpty());
     EXPECT_FALSE(differencesoffered());
     QFile recorded(dir.filePath("session.log"));
@@ -270,5 +298,5 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
                     .hasMatch());
     form.setsessionlog(nullptr);
     press(form.wavegraph, Qt::Key_Z);
-    EXPECT_EQ(form.lblNote->sentence(), "");  // the table changed
+    EXPECT_EQ(note->text() + note->toolTip() + note->accessibleName(), "");  // the table changed
 }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/form1.h"
@@ -68,19 +69,34 @@ class Panel : public ::testing::Test {
     FakePort* port = new FakePort;  // the window owns it
     Form1 form{port};
     QStringList boxes;  // message boxes shown
+    // The window's own message box, replaced by one that collects them.
+    const std::function<void(const QString&)> realbox =
+        std::exchange(form.messagebox, [this](const QString& text) { boxes << text; });
+    QTemporaryDir dir;  // for the files a test writes
 
-    Panel() {
-        form.messagebox = [this](const QString& text) { boxes << text; };
-    }
     QString status() const { return form.txtStatus->text(); }
     void connect() {
         form.cmdLigar_Click();
         port->writes.clear();
     }
-    QStringList messages() const {  // newest first
+    static QStringList listed(const QListWidget* list) {
         QStringList out;
-        for (auto* item : form.lstMessages->findItems("*", Qt::MatchWildcard)) out << item->text();
+        for (auto* item : list->findItems("*", Qt::MatchWildcard)) out << item->text();
         return out;
+    }
+    QStringList messages() const { return listed(form.lstMessages); }  // newest first
+    // A file of these bytes in dir; its path.
+    QString writefile(const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return file.fileName();
+    }
+    // Get, then the 1000 points of a read-back.
+    void readback(const Waveform& table) {
+        form.cmdGet->click();
+        QByteArray points;
+        for (int16_t v : table) points += QByteArray::number(v) + '\r';
+        port->feed(points);
     }
     QStringList captions() const {  // state, uptime, auto-arm
         return {form.lblState->text(), form.lblUptime->text(), form.lblAutoArm->text()};
