@@ -45,11 +45,15 @@ TEST_F(Protocol, CommandsWriteTheirWordAndACarriageReturnOrSayNotConnected) {
             .match(recorded.readAll())
             .hasMatch());
     form.setsessionlog(nullptr);
-    form.tmrGetting_Timer();  // Get's answer is not awaited here
-    port->refusewrites = true;
-    form.cmdSend->click();
-    EXPECT_EQ(status(), "Write refused by the device");
-    expectlocked(false);
+    form.tmrGetting_Timer();                         // Get's answer is not awaited here
+    for (const bool loadaccepted : {true, false}) {  // the upload refused, or "load" already
+        port->writes.clear();
+        port->acceptonly = loadaccepted ? 1 : 0;
+        form.cmdSend->click();
+        EXPECT_EQ(port->writes, loadaccepted ? QByteArrayList{"load\r"} : QByteArrayList{});
+        EXPECT_EQ(status(), "Write refused by the device");
+        expectlocked(false);
+    }
 }
 
 TEST_F(Protocol, AStatusLineSetsTheCaptionsAsReceivedAndColoursOnlyTheFiveStateWords) {

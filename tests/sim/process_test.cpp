@@ -33,6 +33,7 @@ TEST(SimProgram, EachOptionSetsItsValueOrEndsItWithTheReasonAndComNLeadsToItOnly
     QDir().mkpath(com(11));
     const std::tuple<QStringList, int, QString> cases[] = {
         {{"--help"}, 0, ""},
+        {{"--version"}, 0, ""},
         {{"--speed"}, 2, "unknown option --speed\nTry 'gaspuff-sim --help'"},
         {{"fast"}, 2, "unexpected argument \"fast\""},
         {{"--port"}, 2, "--port needs a value"},

@@ -27,6 +27,7 @@ class FakePort : public SerialPort {
     int opens = 0;
     int closes = 0;
     bool refusewrites = false;
+    qsizetype acceptonly = -1;  // writes taken before the rest are refused; -1: all
 
     OpenResult open() override {
         ++opens;
@@ -41,7 +42,7 @@ class FakePort : public SerialPort {
     }
     bool isopen() const override { return open_; }
     bool output(const QByteArray& text) override {
-        if (!open_ || refusewrites) return false;
+        if (!open_ || refusewrites || writes.size() == acceptonly) return false;
         writes.append(text);
         return true;
     }
