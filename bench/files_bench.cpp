@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving and loading a waveform file, and building the upload text.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A saturated line against the real window on a real X display. A feeder
 // process writes status lines whose uptime changes on every line, paced at
 // 115200 baud 8N1 (11,520 bytes/s), for SECONDS, then one last line,

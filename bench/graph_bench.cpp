@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // drawgraph on the worst table (alternating 0 and 100) and on a typical
 // pulse, on the window's surface and on the dot-by-dot reference.
 #include <benchmark/benchmark.h>

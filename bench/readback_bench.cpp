@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Get Waveform to "1000 points received": the real window (offscreen)
 // against the real simulator through "Com 10", at the line's pace and
 // unpaced. Prints the median of several read-backs beside the time the line

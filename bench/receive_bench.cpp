@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive path: bytes as a serial port delivers them, through line
 // assembly and line interpretation.
 #include <benchmark/benchmark.h>

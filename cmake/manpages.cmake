@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The manual pages, made by help2man from each program's --help and --version
 # (so they cannot fall behind the programs) and the hand-written sections in
 # dist/man/PROGRAM.h2m. Installed uncompressed; the packaging compresses them.

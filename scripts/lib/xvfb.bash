@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts that need an X server of their own.
 #   xvfb_start   starts Xvfb on a free display (it picks the number itself, so
 #                two scripts cannot take the same one), waits at most 10 s for

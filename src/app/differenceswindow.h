@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The A/B view of a read-back: both tables drawn (the reference faint under
 // the controller's) and every differing entry listed.

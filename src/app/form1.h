@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The panel's one window: every control, the timers, the serial port and the
 // state the handlers share. Handlers run one at a time on the event thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the link: Connect, Disconnect, the port state display,
 // receiving, the watchdog and a lost device.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the controller protocol: interpreting lines, the six
 // commands, sending and reading back the waveform, and the transfer lock.
 #include <QLabel>

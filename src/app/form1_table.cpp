@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table's history and keys: undo and redo (a text box's own typing
 // first), Enter, Ctrl+S and Ctrl+O, the graph's menu, and the waveform note
 // with the read-back's comparison.

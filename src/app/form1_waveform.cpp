@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the waveform: point entry, ramps, Reset, the graph,
 // copy and paste, and files.
 #include <QClipboard>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gaspuff-panel: the operator's front panel for a gas-puff valve controller.
 #include <QApplication>
 #include <cstdio>

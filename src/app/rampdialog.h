@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The small dialog behind "Add ramp...": the ramp's two ends as four numbers.
 #include <QStringList>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A filled rectangle with a thin black outline: the window's indicators.
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One step of the table's history: the whole table before and after, so an
 // undo or a redo is one assignment whatever the change was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/waveformnote.h"
 
 #include <QEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform note: a sentence about the table (what a read-back found, what
 // a load kept), word-wrapped in small type, its last fitting line elided;

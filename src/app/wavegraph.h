@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The graph's picture box: a sunken frame around an image that drawgraph
 // paints. Covering and restoring the window only blits the image again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/comname.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Cutting received text into lines: a carriage return ends a line, and a line
 // feed directly after it belongs to that line end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The line settings text "baud,parity,data,stop", e.g. "115200,N,8,1".
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The serial port on a real device, through QSerialPort.
 #include <QElapsedTimer>

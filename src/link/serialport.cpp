@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/serialport.h"
 
 namespace gaspuff {

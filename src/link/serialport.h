@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The serial port as the window uses it. Everything happens on the event
 // thread: opening, writing and reading never block it, and closing waits at

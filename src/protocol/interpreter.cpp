@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/interpreter.h"
 
 #include "protocol/number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a line from the controller means, decided without any widget.
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A read-back that ends before all its points have come (its deadline, an
 // interrupt) leaves the rest of the answer on its way. Taken by the next

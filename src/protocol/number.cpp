@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/number.h"
 
 #include <charconv>

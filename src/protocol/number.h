@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Conversion of typed or received text to a signed 16-bit whole number.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/sessionlog.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A record of a session on the line, kept on request: every line received,
 // every command written, ports opened and closed, waveforms sent and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "waveform/compare.h"
 
 #include <QCryptographicHash>

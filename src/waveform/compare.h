@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A read-back held against the table it should equal.
 #include <QByteArray>

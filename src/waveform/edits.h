@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Changes of the table that stand for many points at once, and what a load
 // or a paste kept, all defined through the one point-entry rule.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform text file: one decimal entry per line, each ended by a
 // carriage return and a line feed, entry 0 first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "waveform/graph.h"
 
 #include <algorithm>

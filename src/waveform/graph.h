@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform graph: a dotted grid and a chain of red dots, one per
 // millisecond, with a column of dots at every change of level.

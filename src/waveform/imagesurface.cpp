@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "waveform/imagesurface.h"
 
 #include <QPainter>

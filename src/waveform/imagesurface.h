@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Drawing surfaces for the waveform graph, both backed by an image.
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "waveform/records.h"
 
 #include <charconv>

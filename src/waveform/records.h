@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform as text: one decimal record per entry, in index order.
 #include <QByteArray>

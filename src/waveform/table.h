@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The valve waveform: one amplitude in percent per millisecond of a shot.
 #include <array>

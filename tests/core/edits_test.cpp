@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table's rules: a point fills the run it starts; edits that stand for
 // many points (a ramp, a pasted column) and what a load or a paste says it
 // kept; a read-back held against the table it should equal.

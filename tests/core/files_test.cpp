@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the program keeps on disk. Waveform files: what Save writes, what Load
 // takes and refuses, and what neither may do to the operator's table or to
 // things that are not files. The session log: one stamped line a record, on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The graph: mapping, what drawgraph hands a surface, and the fast surface's
 // pixels against drawing every dot with QPainter.
 #include <gtest/gtest.h>

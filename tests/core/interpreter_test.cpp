@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a line means: typed and received text as a number, a received line's
 // kind and the read-back it drives, and when "get" may go after a read-back
 // gave up on its answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cutting received text into lines at carriage returns, within 1024 characters.
 #include "link/lineassembly.h"
 

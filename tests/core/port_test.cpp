@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text and which device "Com N" names.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gaspuff-ctl, the real program, against the real simulator behind a
 // pseudo-terminal, or against a test playing the controller on a raw line:
 // what it prints, what it exits with, what it logs, and the files it names.

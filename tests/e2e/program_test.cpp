@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gaspuff-panel's command line, its start without a display, and its --log.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

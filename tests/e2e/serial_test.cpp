@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real serial layer against real files and pseudo-terminals.
 #include <gtest/gtest.h>
 #include <unistd.h>

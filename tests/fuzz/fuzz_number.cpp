@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number conversion against a plain reference.
 //
 // Whatever the text, tonumber must not crash. Around the number it skips

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive path as the window drives it: received bytes in chunks of any
 // size go through the line assembly, each line through the interpreter, while
 // read-backs start and run into their deadline at any moment.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The waveform file reader and loader.
 //
 // The first choice taken from the input picks where the file comes from:

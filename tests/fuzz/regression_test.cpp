@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inputs the fuzz targets found to break something, kept under
 // tests/fuzz/regressions/<target>/ and run in the normal suite.
 #include <gtest/gtest.h>

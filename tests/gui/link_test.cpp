@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as it starts, its timers, and its side of the link: Connect,
 // Disconnect, the port state display, receiving, the watchdog, a lost device
 // and closing.

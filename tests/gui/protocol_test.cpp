@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the controller protocol: commands, what a line shows,
 // the message list, sending and reading back the waveform, the lock.
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table's history and the keys, point entry, the graph's pointer and
 // menu, copy and paste, and the waveform note with its differences window,
 // wired into the shown window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the waveform files: Save and Load, and what they say.
 #include "capabilities.h"
 #include "panel.h"

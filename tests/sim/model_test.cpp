@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated controller, its reader and its transmitter on their own, on a
 // clock the tests move by hand: received bytes in, the lines and bytes out.
 // The panel's own upload text stands on the other side.

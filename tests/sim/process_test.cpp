@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gaspuff-sim program itself: its command line, its link, its signals and
 // its terminal as any program on the line sees it.
 #include <fcntl.h>

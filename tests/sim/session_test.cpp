@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operator's panel against the real simulator through "Com 10": the whole
 // window, offscreen, as an operator would use it.
 #include <gtest/gtest.h>

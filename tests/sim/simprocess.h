@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The real gaspuff-sim program, run for a test.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Root passes every permission check. For its lifetime, a WithoutCapabilities
 // makes this thread give up the capabilities named, so the checks apply as

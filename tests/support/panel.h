@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window with a fake serial port, for tests of its wiring: handlers are
 // called directly, received bytes fed by hand, message boxes collected.

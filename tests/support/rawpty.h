@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The far end of a serial line for tests: a raw pseudo-terminal whose slave
 // side is reachable as "Com N" through a temporary per-user ports folder.

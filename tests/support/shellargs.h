@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Arguments as bytes for a program a test runs: QProcess encodes arguments as
 // UTF-8, so a name invalid there goes through the shell's printf instead.

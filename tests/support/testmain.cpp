@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One QApplication for every test of an executable, offscreen unless the
 // caller chose a platform.
 #include <gtest/gtest.h>

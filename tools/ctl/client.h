@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The controller on the line as a script sees it: open the port, write what
 // was asked for, and wait, against a deadline, for the lines it sends back.

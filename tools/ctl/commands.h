@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What each command does on the line and what it prints.
 namespace gaspuff {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // SIGINT and SIGTERM as an event: the handler only notes the signal and writes
 // its number into a pipe, and the event loop reads it, so the program can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gaspuff-ctl: the controller protocol from the command line, for scripts.
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // gaspuff-ctl's command line.
 #include <QString>

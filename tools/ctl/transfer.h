@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform between a file and the controller: send (and verify) and get.
 #include <QString>

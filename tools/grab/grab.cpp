@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves what an X display shows (the whole screen, or a rectangle of it) as
 // a PNG: the README's screenshots are taken of the real panel under Xvfb.
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The simulated valve controller: its state, its waveform table and what it
 // says on the line, driven by received bytes and a millisecond clock. Nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gaspuff-sim: the simulated valve controller behind a raw pseudo-terminal.
 // This file owns the signals and the clock and runs the steps from the command
 // line to the end; what the controller says and when lives in Controller and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "portlink.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The link "comN" in the per-user ports folder that lets the panel reach the
 // simulator as "Com N".

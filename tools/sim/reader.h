@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The simulator's own reading of what it receives: lines and load values. It
 // shares no code with the panel, so a mistake on one side of the line cannot

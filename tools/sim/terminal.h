@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The simulator's devices: descriptors that close themselves, the raw
 // pseudo-terminal it sits behind, and the watch on who has it open.

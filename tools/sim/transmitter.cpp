@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transmitter.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Putting the controller's lines on the wire at the pace of the real line.
 #include <QByteArray>
