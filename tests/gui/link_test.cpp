@@ -41,7 +41,8 @@ TEST_F(Link, EachTimerTicksPreciselyAtItsPeriodIntoItsHandler) {
     const std::tuple<QTimer*, int, std::function<bool()>> cases[] = {
         {form.tmrState, 400, [&] { return form.lblPortState->text() == "Port open"; }},
         {form.tmrComTimeout, 1000, [&] { return form.lblState->text() == "timeout"; }},
-        {form.tmrGetting, 2000, [&] { return !form.rx.getting && form.cmdGet->isEnabled(); }},
+        {form.tmrGetting, 2000,
+         [&] { return !session().transferring() && form.cmdGet->isEnabled(); }},
     };
     for (const auto& [timer, ms, ticked] : cases) {
         const std::string name = timer->objectName().toStdString();

@@ -117,7 +117,7 @@ TEST_F(Protocol, AReadBackIsStagedUntilItsLastPointAndEndsThereAtItsDeadlineOrWi
         EXPECT_EQ(std::tuple(status(), form.waveform[0], form.wavegraph->image() == drawn),
                   std::tuple("3 bogus points received", 33, true));
         end();
-        EXPECT_EQ(std::tuple(status(), form.rx.getting, form.tmrGetting->isActive(),
+        EXPECT_EQ(std::tuple(status(), session().transferring(), form.tmrGetting->isActive(),
                              form.waveform[500], form.wavegraph->image() == drawn),
                   std::tuple(said, false, false, taken ? 80 : 33, !taken))
             << said.toStdString();
@@ -136,5 +136,5 @@ TEST_F(Protocol, AReadBackIsStagedUntilItsLastPointAndEndsThereAtItsDeadlineOrWi
     closing.cmdLigar_Click();
     closing.cmdGet_Click();
     closing.Form_Unload();
-    EXPECT_GT(closing.lateanswer.delay({}), 0);
+    EXPECT_GT(closing.findChild<LinkSession*>("session")->getdelay(), 0);
 }
