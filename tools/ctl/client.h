@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "link/lineassembly.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "waveform/table.h"
 
 namespace gaspuff {
@@ -93,7 +93,7 @@ class Client : public QObject {
     void onlinklost();
     void logport(const char* what);
 
-    QtSerialPort port_;
+    AnyPort port_;
     QString device_;  // as given, empty for Com N
     SessionLog* log_;
     const Interrupts* interrupts_;
