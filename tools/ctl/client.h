@@ -8,8 +8,8 @@
 #include <deque>
 #include <functional>
 
-#include "link/lineassembly.h"
 #include "link/anyport.h"
+#include "link/lineassembly.h"
 #include "waveform/table.h"
 
 namespace gaspuff {
