@@ -12,7 +12,7 @@
 #include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QThread>
 
 namespace gaspuff::test {
 
@@ -28,9 +28,9 @@ class Ser2net {
     }
 
     // One accepter ("tcp", "telnet(rfc2217),tcp") per entry, all in front of
-    // device, whose line starts as line.
-    Ser2net(const QString& device, const QStringList& accepters,
-            const QString& line = "115200n81") {
+    // device, whose line starts as line; options: YAML lines for each.
+    Ser2net(const QString& device, const QStringList& accepters, const QString& line = "115200n81",
+            const QByteArray& options = {}) {
         QByteArray yaml;
         for (const QString& accepter : accepters) {
             ports_ << freeport();
@@ -41,7 +41,8 @@ class Ser2net {
                         "  connector: serialdev,%3,%4,local\n")
                         .arg(ports_.back())
                         .arg(accepter, device, line)
-                        .toUtf8();
+                        .toUtf8() +
+                    options;
         }
         QFile f(dir_.filePath("ser2net.yaml"));
         if (program().isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(yaml) != yaml.size())
@@ -49,9 +50,10 @@ class Ser2net {
         f.close();
         process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process_.start(program(), {"-n", "-u", "-c", f.fileName(), "-P", dir_.filePath("pid")});
+        process_.waitForStarted(5000);
         // Probing with a connection would open the device: watch the table instead.
         for (QDeadlineTimer deadline(5000); !listening() && !deadline.hasExpired();)
-            QTest::qWait(10);
+            QThread::msleep(10);
     }
     ~Ser2net() { kill(); }
 
