@@ -18,7 +18,7 @@
 #include "app/waveformnote.h"
 #include "app/wavegraph.h"
 #include "app/wrapbutton.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "protocol/sessionlog.h"
 
 namespace gaspuff {
@@ -66,7 +66,7 @@ void prepareplatform() {
 }
 
 Form1::Form1(SerialPort* port, QWidget* parent) : QWidget(parent) {
-    MSComm1 = port ? port : new QtSerialPort();
+    MSComm1 = port ? port : new AnyPort();
     MSComm1->setParent(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     session_ = new LinkSession(MSComm1, this);

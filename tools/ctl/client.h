@@ -8,7 +8,7 @@
 #include <deque>
 #include <functional>
 
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "protocol/linksession.h"
 #include "waveform/table.h"
 
@@ -90,7 +90,7 @@ class Client : public QObject {
     void wake();
 
   private:
-    QtSerialPort port_;
+    AnyPort port_;
     LinkSession session_{&port_};
     const Interrupts* interrupts_;
     std::deque<QByteArray> lines_;  // received, not yet handed to a waiter
