@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// gaspuff-panel's command line, its start without a display, and its --log.
+// The programs' command lines, the panel's start without a display, and its --log.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -12,25 +12,50 @@
 
 #include "shellargs.h"
 
-TEST(PanelProgram, AnswersItsCommandLineAndSaysWhenThereIsNoDisplay) {
-    // Arguments, whether a display is offered, exit status, what it says.
-    const std::tuple<QStringList, bool, int, QString> cases[] = {
-        {{"--version"}, true, 0, "gaspuff-panel " GASPUFF_VERSION "\n"},
-        {{"--help"}, true, 0, "Usage: gaspuff-panel [--log FILE]"},
-        {{"--frobnicate"}, true, 2, "gaspuff-panel: unknown option --frobnicate"},
-        {{}, false, 1, "gaspuff-panel: no display: it needs a graphical session"},
+TEST(Programs, AnswerTheirCommandLinesAndSayWhyTheyEnd) {
+    const QString panel = GASPUFF_PANEL_PATH, sim = GASPUFF_SIM_PATH, ctl = GASPUFF_CTL_PATH;
+    // Program, arguments, whether a display is offered, exit status, whether
+    // it speaks on standard error (else standard output, the other stays
+    // silent), and how its text begins.
+    const std::tuple<QString, QStringList, bool, int, bool, QString> cases[] = {
+        {panel, {"--help"}, false, 0, false, "Usage: gaspuff-panel [options]\n"},
+        {panel, {"--version"}, true, 0, false, "gaspuff-panel " GASPUFF_VERSION "\n"},
+        {panel,
+         {"--frobnicate"},
+         true,
+         2,
+         true,
+         "gaspuff-panel: Unknown option 'frobnicate'.\nTry 'gaspuff-panel --help'.\n"},
+        {panel, {"--log"}, true, 2, true, "gaspuff-panel: Missing value after '--log'."},
+        {panel, {}, false, 1, true, "gaspuff-panel: no display: it needs a graphical session"},
+        {sim, {"-h"}, false, 0, false, "Usage: gaspuff-sim [options]\n"},
+        {sim, {"--version"}, false, 0, false, "gaspuff-sim " GASPUFF_VERSION "\n"},
+        {sim, {"--speed"}, false, 2, true, "gaspuff-sim: Unknown option 'speed'.\nTry 'gaspuff-"},
+        {sim, {"--port"}, false, 2, true, "gaspuff-sim: Missing value after '--port'."},
+        {sim, {"--port", "17"}, false, 2, true, "gaspuff-sim: --port takes a port number from 1"},
+        {sim, {"--unplug-after=0"}, false, 2, true, "gaspuff-sim: --unplug-after takes seconds"},
+        {sim, {"fast"}, false, 2, true, "gaspuff-sim: unexpected argument \"fast\""},
+        {ctl, {"--help"}, false, 0, false, "Usage: gaspuff-ctl [options] COMMAND [ARGUMENT]\n"},
+        {ctl, {"--version"}, false, 0, false, "gaspuff-ctl " GASPUFF_VERSION "\n"},
+        {ctl, {"--frob", "status"}, false, 1, true, "gaspuff-ctl: Unknown option 'frob'."},
+        {ctl, {"status", "--device"}, false, 1, true, "gaspuff-ctl: Missing value after '--dev"},
+        {ctl, {"frob"}, false, 1, true, "gaspuff-ctl: unknown command \"frob\"\nTry 'gaspuff-"},
+        {ctl, {"send"}, false, 1, true, "gaspuff-ctl: send takes 1 argument(s)"},
+        {ctl, {"--wait", "stop"}, false, 1, true, "gaspuff-ctl: --wait is for shoot"},
     };
-    for (const auto& [args, display, status, says] : cases) {
-        QProcess panel;
+    for (const auto& [program, args, display, status, onerr, says] : cases) {
+        const std::string row = (program.section('/', -1) + ' ' + args.join(' ')).toStdString();
+        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
         if (display) env.insert("QT_QPA_PLATFORM", "offscreen");
-        panel.setProcessEnvironment(env);
-        panel.start(GASPUFF_PANEL_PATH, args);
-        ASSERT_TRUE(panel.waitForFinished(5000)) << args.join(' ').toStdString();
-        EXPECT_EQ(panel.exitCode(), status) << args.join(' ').toStdString();
-        const QString output = panel.readAllStandardOutput() + panel.readAllStandardError();
-        EXPECT_TRUE(output.startsWith(says)) << output.toStdString();
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        ASSERT_TRUE(p.waitForFinished(5000)) << row;
+        const QString out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        EXPECT_EQ(p.exitCode(), status) << row;
+        EXPECT_TRUE((onerr ? err : out).startsWith(says) && (onerr ? out : err).isEmpty())
+            << row << "\nout: " << out.toStdString() << "\nerr: " << err.toStdString();
     }
 }
 
