@@ -14,48 +14,47 @@
 
 TEST(Programs, AnswerTheirCommandLinesAndSayWhyTheyEnd) {
     const QString panel = GASPUFF_PANEL_PATH, sim = GASPUFF_SIM_PATH, ctl = GASPUFF_CTL_PATH;
-    // Program, arguments, whether a display is offered, exit status, whether
-    // it speaks on standard error (else standard output, the other stays
-    // silent), and how its text begins.
-    const std::tuple<QString, QStringList, bool, int, bool, QString> cases[] = {
-        {panel, {"--help"}, false, 0, false, "Usage: gaspuff-panel [options]\n"},
-        {panel, {"--version"}, true, 0, false, "gaspuff-panel " GASPUFF_VERSION "\n"},
-        {panel,
-         {"--frobnicate"},
-         true,
-         2,
-         true,
-         "gaspuff-panel: Unknown option 'frobnicate'.\nTry 'gaspuff-panel --help'.\n"},
-        {panel, {"--log"}, true, 2, true, "gaspuff-panel: Missing value after '--log'."},
-        {panel, {}, false, 1, true, "gaspuff-panel: no display: it needs a graphical session"},
-        {sim, {"-h"}, false, 0, false, "Usage: gaspuff-sim [options]\n"},
-        {sim, {"--version"}, false, 0, false, "gaspuff-sim " GASPUFF_VERSION "\n"},
-        {sim, {"--speed"}, false, 2, true, "gaspuff-sim: Unknown option 'speed'.\nTry 'gaspuff-"},
-        {sim, {"--port"}, false, 2, true, "gaspuff-sim: Missing value after '--port'."},
-        {sim, {"--port", "17"}, false, 2, true, "gaspuff-sim: --port takes a port number from 1"},
-        {sim, {"--unplug-after=0"}, false, 2, true, "gaspuff-sim: --unplug-after takes seconds"},
-        {sim, {"fast"}, false, 2, true, "gaspuff-sim: unexpected argument \"fast\""},
-        {ctl, {"--help"}, false, 0, false, "Usage: gaspuff-ctl [options] COMMAND [ARGUMENT]\n"},
-        {ctl, {"--version"}, false, 0, false, "gaspuff-ctl " GASPUFF_VERSION "\n"},
-        {ctl, {"--frob", "status"}, false, 1, true, "gaspuff-ctl: Unknown option 'frob'."},
-        {ctl, {"status", "--device"}, false, 1, true, "gaspuff-ctl: Missing value after '--dev"},
-        {ctl, {"frob"}, false, 1, true, "gaspuff-ctl: unknown command \"frob\"\nTry 'gaspuff-"},
-        {ctl, {"send"}, false, 1, true, "gaspuff-ctl: send takes 1 argument(s)"},
-        {ctl, {"--wait", "stop"}, false, 1, true, "gaspuff-ctl: --wait is for shoot"},
+    const QString screen = "QT_QPA_PLATFORM=offscreen",
+                  rule = "QT_LOGGING_RULES=gaspuff.*.debug=true";
+    // Program, arguments, the one variable in its environment, exit status,
+    // the stream it speaks on (1 standard output, 2 standard error; the other
+    // stays silent), and how its text begins.
+    const std::tuple<QString, QStringList, QString, int, int, QString> cases[] = {
+        {panel, {"--help"}, "", 0, 1, "Usage: gaspuff-panel [options]\n"},
+        {panel, {"--version"}, screen, 0, 1, "gaspuff-panel " GASPUFF_VERSION "\n"},
+        {panel, {"--frob"}, screen, 2, 2, "gaspuff-panel: Unknown option 'frob'.\nTry 'gaspuff-"},
+        {panel, {"--log"}, screen, 2, 2, "gaspuff-panel: Missing value after '--log'."},
+        {panel, {}, "", 1, 2, "gaspuff-panel: no display: it needs a graphical session"},
+        {sim, {"-h"}, "", 0, 1, "Usage: gaspuff-sim [options]\n"},
+        {sim, {"--version"}, "", 0, 1, "gaspuff-sim " GASPUFF_VERSION "\n"},
+        {sim, {"--speed"}, "", 2, 2, "gaspuff-sim: Unknown option 'speed'.\nTry 'gaspuff-sim"},
+        {sim, {"--port"}, "", 2, 2, "gaspuff-sim: Missing value after '--port'."},
+        {sim, {"--port", "17"}, "", 2, 2, "gaspuff-sim: --port takes a port number from 1"},
+        {sim, {"--no-link", "--table", "/nonexistent"}, "", 1, 2, "gaspuff-sim: Cannot load"},
+        {ctl, {"--help"}, "", 0, 1, "Usage: gaspuff-ctl [options] COMMAND [ARGUMENT]\n"},
+        {ctl, {"--version"}, "", 0, 1, "gaspuff-ctl " GASPUFF_VERSION "\n"},
+        {ctl, {"--frob"}, "", 1, 2, "gaspuff-ctl: Unknown option 'frob'.\nTry 'gaspuff-ctl"},
+        {ctl, {"stop", "--device"}, "", 1, 2, "gaspuff-ctl: Missing value after '--device'."},
+        {ctl, {"frob"}, "", 1, 2, "gaspuff-ctl: unknown command \"frob\"\nTry 'gaspuff-ctl"},
+        {ctl, {"send"}, "", 1, 2, "gaspuff-ctl: send takes 1 argument(s)"},
+        // Developers' messages only when asked for.
+        {ctl, {"--device", "/nonexistent", "stop"}, "", 2, 2, "gaspuff-ctl: Port /nonexistent"},
+        {ctl, {"--device", "/nonexistent", "stop"}, rule, 2, 2, "gaspuff.link: open \"/nonex"},
     };
-    for (const auto& [program, args, display, status, onerr, says] : cases) {
+    const QTemporaryDir runtime;
+    for (const auto& [program, args, variable, status, stream, says] : cases) {
         const std::string row = (program.section('/', -1) + ' ' + args.join(' ')).toStdString();
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-        if (display) env.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcessEnvironment env;  // nothing inherited: no display, no logging rules
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        if (!variable.isEmpty()) env.insert(variable.section('=', 0, 0), variable.section('=', 1));
         p.setProcessEnvironment(env);
         p.start(program, args);
         ASSERT_TRUE(p.waitForFinished(5000)) << row;
-        const QString out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        const QString said[] = {p.readAllStandardOutput(), p.readAllStandardError()};
         EXPECT_EQ(p.exitCode(), status) << row;
-        EXPECT_TRUE((onerr ? err : out).startsWith(says) && (onerr ? out : err).isEmpty())
-            << row << "\nout: " << out.toStdString() << "\nerr: " << err.toStdString();
+        EXPECT_TRUE(said[stream - 1].startsWith(says) && said[2 - stream].isEmpty())
+            << row << "\nout: " << said[0].toStdString() << "\nerr: " << said[1].toStdString();
     }
 }
 
