@@ -1,36 +1,18 @@
 // SPDX-License-Identifier: MIT
 // gaspuff-panel: the operator's front panel for a gas-puff valve controller.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/form1.h"
+#include "commandline.h"
 #include "protocol/sessionlog.h"
 #include "waveform/files.h"
 
 namespace {
-
-constexpr char kHelp[] = R"(Usage: gaspuff-panel [--log FILE]
-The operator's front panel for a gas-puff valve controller on a serial line
-(115200 baud, 8N1, "Com 1" to "Com 16").
-
-  --log FILE    append a record of the session to FILE: every line received
-                and command written, ports opened and closed, waveforms sent
-                and received, files saved and loaded, each with its time
-  -h, --help    show this text and end
-  --version     show the version and end
-
-"Com N" is the link comN in $XDG_CONFIG_HOME/gaspuff/ports (by default
-~/.config/gaspuff/ports), else /dev/ttyS<N-1>. The panel needs a graphical
-session; without one, run it under xvfb-run.
-)";
-
-int usage(const char* why) {
-    std::fprintf(stderr, "gaspuff-panel: %s\nTry 'gaspuff-panel --help'.\n", why);
-    return 2;
-}
 
 [[noreturn]] void nodisplayexit() {
     std::fputs(
@@ -56,41 +38,52 @@ bool nodisplay() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const char* logfile = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (!std::strcmp(arg, "-h") || !std::strcmp(arg, "--help")) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (!std::strcmp(arg, "--version")) {
-            std::printf("gaspuff-panel %s\n", GASPUFF_VERSION);
-            return 0;
-        }
-        if (!std::strcmp(arg, "--log")) {
-            if (++i == argc) return usage("--log needs a file name");
-            logfile = argv[i];
-        } else if (!std::strncmp(arg, "--log=", 6)) {
-            logfile = arg + 6;
-        } else if (!std::strncmp(arg, "--", 2)) {
-            // Qt's own options (-platform, -style ...) are left to Qt.
-            const QByteArray why = QByteArray("unknown option ") + arg;
-            return usage(why.constData());
-        }
-    }
-    if (nodisplay()) nodisplayexit();
+    gaspuff::prepareplatform();
     // A display that cannot be reached ends in the toolkit's fatal message;
     // say what it means instead.
     previoushandler = qInstallMessageHandler(onqtmessage);
+    // Where there is a display, the application takes Qt's own options
+    // (-platform, -style ...) out of argv before the panel reads the rest;
+    // without one, help, version and a bad command line are still answered.
+    std::optional<QApplication> app;
+    if (!nodisplay()) app.emplace(argc, argv);
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << gaspuff::decodedname(argv[i]);  // a log's name as given
+    QCommandLineParser parser;
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Append a record of the session to FILE: every line received and command "
+                       "written, ports opened and closed, waveforms sent and received, files "
+                       "saved and loaded, each with its time."),
+        QStringLiteral("FILE"));
+    parser.addOption(log);
+    const gaspuff::CommandLineText text{
+        gaspuff::kApplicationName, QStringLiteral("[options]"),
+        QStringLiteral("The operator's front panel for a gas-puff valve controller on a serial "
+                       "line\n(115200 baud, 8N1, \"Com 1\" to \"Com 16\")."),
+        QStringLiteral(
+            "\n\"Com N\" is the link comN in $XDG_CONFIG_HOME/gaspuff/ports (by default\n"
+            "~/.config/gaspuff/ports), else /dev/ttyS<N-1>. The panel needs a graphical\n"
+            "session; without one, run it under xvfb-run.\n"),
+        2};
+    const auto check = [&]() -> QString {
+        if (!parser.positionalArguments().isEmpty())
+            return QStringLiteral("unexpected argument \"%1\"")
+                .arg(parser.positionalArguments().first());
+        if (parser.isSet(log) && parser.value(log).isEmpty())
+            return QStringLiteral("--log needs a file name");
+        return {};
+    };
+    if (const std::optional<int> status = gaspuff::readcommandline(parser, args, text, check))
+        return *status;
+    if (!app) nodisplayexit();
 
-    gaspuff::prepareplatform();
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(gaspuff::kApplicationName));
     QApplication::setApplicationVersion(QStringLiteral(GASPUFF_VERSION));
-    std::unique_ptr<gaspuff::SessionLog> log;
-    if (logfile) log = std::make_unique<gaspuff::SessionLog>(gaspuff::decodedname(logfile));
+    std::unique_ptr<gaspuff::SessionLog> session;
+    if (parser.isSet(log)) session = std::make_unique<gaspuff::SessionLog>(parser.value(log));
     gaspuff::Form1 form;
-    form.setsessionlog(log.get());
+    form.setsessionlog(session.get());
     form.show();
-    return app.exec();
+    return app->exec();
 }

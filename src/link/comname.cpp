@@ -19,18 +19,13 @@ QString portsfolder() {
 }
 
 QString comdevicepath(int n) {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
-#else
     const QString link = portsfolder() + QStringLiteral("/com%1").arg(n);
     const QFileInfo info(link);
     if (info.isSymLink() || info.exists()) return link;
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-#endif
 }
 
 QString portsfolderwarning(const QString& folder) {
-#ifndef Q_OS_WIN
     for (const QString& dir : {folder, QFileInfo(folder).path()}) {
         struct stat st {};
         if (::stat(QFile::encodeName(dir).constData(), &st) != 0) continue;
@@ -40,7 +35,6 @@ QString portsfolderwarning(const QString& folder) {
                        "Com port opens")
                 .arg(dir);
     }
-#endif
     return {};
 }
 

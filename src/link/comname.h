@@ -11,8 +11,8 @@ namespace gaspuff {
 // from different folders agree on what "Com N" is.
 QString portsfolder();
 
-// On Windows "COMn". Elsewhere the link "comN" in portsfolder() when there is
-// one (even a dangling one: its device is then missing), else /dev/ttyS<N-1>.
+// The link "comN" in portsfolder() when there is one (even a dangling one:
+// its device is then missing), else /dev/ttyS<N-1>.
 QString comdevicepath(int n);
 
 // Whoever may write the ports folder, or the gaspuff folder holding it, can

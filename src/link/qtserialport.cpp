@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "link/comname.h"
+#include "logging.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -76,6 +77,15 @@ SerialPort::OpenResult QtSerialPort::open() {
         return AlreadyOpen;
     }
     const QString path = fixeddevice_.isEmpty() ? comdevicepath(commport()) : fixeddevice_;
+    const OpenResult r = openport(path);
+    if (r == Opened)
+        qCDebug(lclink) << "opened" << path << "as" << device_ << "at" << portsettings().text();
+    else
+        qCDebug(lclink) << "open" << path << "failed:" << r << error_;
+    return r;
+}
+
+SerialPort::OpenResult QtSerialPort::openport(const QString& path) {
 #ifdef Q_OS_UNIX
     // Open the device itself, not the link that names it, so that two names
     // of one device are one device.
@@ -196,6 +206,7 @@ qint64 QtSerialPort::close() {
     // What the device still queues would otherwise hold up the close itself.
     if (dropped > 0) ::tcflush(static_cast<int>(port_->handle()), TCOFLUSH);
 #endif
+    qCDebug(lclink) << "closed" << device_ << "with" << dropped << "characters not sent";
     port_->close();
     forget();
     return dropped;
@@ -288,6 +299,7 @@ void QtSerialPort::onerror(QSerialPort::SerialPortError error) {
         [this] {
             closepending_ = false;
             if (!port_->isOpen()) return;
+            qCDebug(lclink) << "lost" << device_ << "by" << error_;
             port_->close();
             forget();
             emit linklost();

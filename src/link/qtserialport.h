@@ -37,6 +37,7 @@ class QtSerialPort : public SerialPort {
     QString devicepath() const override { return lastdevice_; }
 
   private:
+    OpenResult openport(const QString& path);  // open() without its debug message
     OpenResult checkdevice(const QString& path);
     OpenResult failedopen(const QString& device);
     void onreadyread();

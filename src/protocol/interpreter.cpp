@@ -1,9 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "protocol/interpreter.h"
 
+#include "logging.h"
 #include "protocol/number.h"
 
 namespace gaspuff {
+
+void Reception::start() {
+    qCDebug(lcprotocol) << "read-back started";
+    getting = true;
+    pointcount = 0;
+    boguscount = 0;
+}
+
+void Reception::end() {
+    if (getting)
+        qCDebug(lcprotocol) << "read-back ended with" << pointcount << "of" << kWaveformLength
+                            << "points," << boguscount << "bogus";
+    getting = false;
+    pointcount = 0;
+    boguscount = 0;
+}
 
 LineMeaning interpretline(const QByteArray& line, Reception& rx, Waveform& waveform) {
     LineMeaning m;

@@ -18,17 +18,9 @@ struct Reception {
     Waveform staging{};
 
     // A read-back begins: points count from the first entry again.
-    void start() {
-        getting = true;
-        pointcount = 0;
-        boguscount = 0;
-    }
+    void start();
     // A read-back ends (completed, past its deadline, link lost) or never ran.
-    void end() {
-        getting = false;
-        pointcount = 0;
-        boguscount = 0;
-    }
+    void end();
 };
 
 enum class LineKind { Status, Point, Message, Empty, Overflow };

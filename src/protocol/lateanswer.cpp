@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "logging.h"
 #include "protocol/number.h"
 
 namespace gaspuff {
@@ -44,6 +45,7 @@ void LateAnswer::abandoned(const QString& device) {
     device_ = device;
     abandoned_ = now();
     const QString path = markerpath(device);
+    qCDebug(lcprotocol) << "read-back on" << device << "abandoned; marker" << path;
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).path())) return;
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -56,7 +58,9 @@ void LateAnswer::received(const QByteArray& line) {
 
 qint64 LateAnswer::delay(const QString& device) const {
     const qint64 here = device == device_ ? abandoned_ : -1;
-    return getdelay(std::max(here, readmarker(markerpath(device))), lastpoint_, now());
+    const qint64 wait = getdelay(std::max(here, readmarker(markerpath(device))), lastpoint_, now());
+    if (wait > 0) qCDebug(lcprotocol) << "get on" << device << "waits" << wait << "ms for quiet";
+    return wait;
 }
 
 QString LateAnswer::markerpath(const QString& device) {

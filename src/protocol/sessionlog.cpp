@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -98,10 +99,15 @@ void SessionLog::shot() {
                     : "shoot sha256=" + fired_);
 }
 
+// Local time with its offset always written out, "+00:00" included: Qt's own
+// ISO form would write UTC as "Z".
 QByteArray SessionLog::timestamp() {
-    QDateTime now = QDateTime::currentDateTime();
-    now.setOffsetFromUtc(now.offsetFromUtc());
-    return now.toString(Qt::ISODateWithMs).toLatin1();
+    const QDateTime now = QDateTime::currentDateTime();
+    const int minutes = std::abs(now.offsetFromUtc()) / 60;
+    return (now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+            QString::asprintf("%c%02d:%02d", now.offsetFromUtc() < 0 ? '-' : '+', minutes / 60,
+                              minutes % 60))
+        .toLatin1();
 }
 
 QByteArray SessionLog::escaped(const QByteArray& text) {

@@ -58,7 +58,7 @@ struct stat statof(const QString& p) {
 
 // A whole record: the local time with its offset, then what it records.
 bool isrecord(const QByteArray& line, const QString& what) {
-    static const QString stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d) )";
+    static const QString stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )";
     return QRegularExpression("^" + stamp + what + "\n$")
         .match(QString::fromLatin1(line))
         .hasMatch();

@@ -119,7 +119,6 @@ TEST(Ctl, CommandsWaitForTheStatusThatConfirmsThemAndExitWithWhy) {
         {{"--device", dev, "send", "-"}, 5, "^$", "load -: send reads a file, not standard", none},
         {{"--log", fifo, "status"}, 0, "^stop", "log .*/fifo: No such device or address\n$"},
         {{"--port", "7", "status"}, 2, "^$", "Port 7 does not exist", none},
-        {{"frob"}, 1, "^$", "unknown command", none},
     });
     EXPECT_EQ(line.read(100), QByteArray());
 }

@@ -18,23 +18,7 @@ using namespace gaspuff::ctl;
 namespace {
 
 // Everything after the signal handlers are in place; the exit status.
-int runprogram(const QStringList& args, const Interrupts& interrupts) {
-    const ParsedOptions parsed = parseoptions(args);
-    switch (parsed.kind) {
-        case ParsedOptions::Kind::Help:
-            std::fputs(helptext().toLocal8Bit().constData(), stdout);
-            return 0;
-        case ParsedOptions::Kind::Version:
-            std::printf("gaspuff-ctl %s\n", GASPUFF_VERSION);
-            return 0;
-        case ParsedOptions::Kind::Bad:
-            say(parsed.error);
-            std::fputs("Try 'gaspuff-ctl --help'.\n", stderr);
-            return kUsage;
-        case ParsedOptions::Kind::Run:
-            break;
-    }
-    const CtlOptions& options = parsed.options;
+int runprogram(const CtlOptions& options, const Interrupts& interrupts) {
     std::unique_ptr<SessionLog> log;
     if (!options.logfile.isEmpty()) {
         log = std::make_unique<SessionLog>(options.logfile);
@@ -56,10 +40,12 @@ int runprogram(const QStringList& args, const Interrupts& interrupts) {
 int main(int argc, char* argv[]) {
     QStringList args;
     // File names are taken as the bytes given, valid in the locale or not.
-    for (int i = 1; i < argc; ++i) args << decodedname(argv[i]);
+    for (int i = 0; i < argc; ++i) args << decodedname(argv[i]);
+    CtlOptions options;
+    if (const std::optional<int> status = readoptions(args, options)) return *status;
     QCoreApplication app(argc, argv);
     // First of all, so that the two signals end the program at every moment.
     Interrupts interrupts;
-    const int code = runprogram(args, interrupts);
+    const int code = runprogram(options, interrupts);
     return interrupts.signal() != 0 ? 128 + interrupts.signal() : code;
 }

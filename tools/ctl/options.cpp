@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
-#include <QRegularExpression>
+#include <QCommandLineParser>
+#include <algorithm>
+
+#include "commandline.h"
 
 namespace gaspuff::ctl {
 namespace {
@@ -16,46 +19,17 @@ constexpr Command kCommands[] = {
     {"shoot", 0, 0},  {"auto-arm", 1, 1}, {"send", 1, 1},    {"get", 0, 1},
 };
 
-const Command* findcommand(const QString& name) {
-    for (const Command& c : kCommands)
-        if (name == QLatin1String(c.name)) return &c;
-    return nullptr;
-}
-
-// An option that takes a value sets it; a switch is handled by name.
-bool takesvalue(const QString& name) {
-    return name == QLatin1String("--port") || name == QLatin1String("--device") ||
-           name == QLatin1String("--log");
-}
-
-// Empty when the option is known and its value good, else why not.
-QString setoption(CtlOptions& o, const QString& name, const QString& value, bool& portgiven) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,2}$"));
-    if (name == QLatin1String("--port")) {
-        o.port = value.toInt();
-        portgiven = true;
-        if (digits.match(value).hasMatch() && o.port >= 1 && o.port <= 16) return {};
-        return QStringLiteral("--port takes a port number from 1 to 16, not \"%1\"").arg(value);
-    }
-    if (takesvalue(name)) {
-        if (value.isEmpty()) return QStringLiteral("%1 needs a value").arg(name);
-        (name == QLatin1String("--device") ? o.device : o.logfile) = value;
-    } else if (name == QLatin1String("--json")) {
-        o.json = true;
-    } else if (name == QLatin1String("--wait")) {
-        o.wait = true;
-    } else if (name == QLatin1String("--verify") || name == QLatin1String("--no-verify")) {
-        o.verify = name == QLatin1String("--verify");
-    } else {
-        return QStringLiteral("unknown option %1").arg(name);
-    }
-    return {};
-}
-
-// Options that mean nothing to the command given are refused, not ignored.
-QString checkcommand(const CtlOptions& o, const QStringList& args, bool verifygiven) {
-    const Command* c = findcommand(o.command);
-    if (!c) return QStringLiteral("unknown command \"%1\"").arg(o.command);
+// What the parser cannot see: the command and its arguments, and options
+// that mean nothing to the command given (refused, not ignored).
+QString checkcommand(const QCommandLineParser& parser, CtlOptions& o) {
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) return QStringLiteral("no command given");
+    o.command = positional.takeFirst();
+    o.args = positional;
+    const auto c = std::find_if(std::begin(kCommands), std::end(kCommands), [&o](const Command& c) {
+        return o.command == QLatin1String(c.name);
+    });
+    if (c == std::end(kCommands)) return QStringLiteral("unknown command \"%1\"").arg(o.command);
     if (o.args.size() < c->least || o.args.size() > c->most)
         return QStringLiteral("%1 takes %2 argument(s)")
             .arg(o.command, c->least == c->most
@@ -67,66 +41,36 @@ QString checkcommand(const CtlOptions& o, const QStringList& args, bool verifygi
     const bool transfer = o.command == QLatin1String("send") || o.command == QLatin1String("get");
     if (o.json && transfer) return QStringLiteral("--json is not for %1").arg(o.command);
     if (o.wait && o.command != QLatin1String("shoot")) return QStringLiteral("--wait is for shoot");
-    if (verifygiven && o.command != QLatin1String("send"))
+    const bool verify = parser.isSet(QStringLiteral("verify")),
+               noverify = parser.isSet(QStringLiteral("no-verify"));
+    if ((verify || noverify) && o.command != QLatin1String("send"))
         return QStringLiteral("--verify and --no-verify are for send");
-    if (args.contains(QLatin1String("--verify")) && args.contains(QLatin1String("--no-verify")))
-        return QStringLiteral("--verify and --no-verify exclude each other");
+    if (verify && noverify) return QStringLiteral("--verify and --no-verify exclude each other");
+    o.verify = !noverify;
     return {};
 }
 
-}  // namespace
-
-ParsedOptions parseoptions(const QStringList& args) {
-    ParsedOptions result;
-    auto bad = [&result](const QString& why) {
-        result.kind = ParsedOptions::Kind::Bad;
-        result.error = why;
-        return result;
-    };
-    CtlOptions& o = result.options;
-    QStringList positional;
-    bool portgiven = false, verifygiven = false, optionsended = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (optionsended || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            positional << arg;
-        } else if (arg == QLatin1String("--")) {
-            optionsended = true;
-        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            result.kind = ParsedOptions::Kind::Help;
-        } else if (arg == QLatin1String("--version")) {
-            if (result.kind != ParsedOptions::Kind::Help)
-                result.kind = ParsedOptions::Kind::Version;
-        } else {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            const QString name = arg.left(eq);
-            QString value;
-            if (eq >= 0 && !takesvalue(name))
-                return bad(QStringLiteral("%1 takes no value").arg(name));
-            if (eq >= 0)
-                value = arg.mid(eq + 1);
-            else if (takesvalue(name) && i + 1 < args.size())
-                value = args[++i];
-            if (const QString why = setoption(o, name, value, portgiven); !why.isEmpty())
-                return bad(why);
-            verifygiven = verifygiven || name.endsWith(QLatin1String("verify"));
-        }
+QString checkoptions(const QCommandLineParser& parser, CtlOptions& o) {
+    const QString port = parser.value(QStringLiteral("port"));
+    if (parser.isSet(QStringLiteral("port"))) {
+        const std::optional<qint64> n = wholenumber(port, 1, 16);
+        if (!n)
+            return QStringLiteral("--port takes a port number from 1 to 16, not \"%1\"").arg(port);
+        o.port = static_cast<int>(*n);
     }
-    if (result.kind != ParsedOptions::Kind::Run) return result;
-    if (positional.isEmpty()) return bad(QStringLiteral("no command given"));
-    o.command = positional.takeFirst();
-    o.args = positional;
-    if (portgiven && !o.device.isEmpty())
-        return bad(QStringLiteral("give --port or --device, not both"));
-    if (const QString why = checkcommand(o, args, verifygiven); !why.isEmpty()) return bad(why);
-    return result;
+    for (const char* name : {"device", "log"})
+        if (parser.isSet(QLatin1String(name)) && parser.value(QLatin1String(name)).isEmpty())
+            return QStringLiteral("--%1 needs a value").arg(name);
+    o.device = parser.value(QStringLiteral("device"));
+    o.logfile = parser.value(QStringLiteral("log"));
+    if (parser.isSet(QStringLiteral("port")) && !o.device.isEmpty())
+        return QStringLiteral("give --port or --device, not both");
+    o.json = parser.isSet(QStringLiteral("json"));
+    o.wait = parser.isSet(QStringLiteral("wait"));
+    return checkcommand(parser, o);
 }
 
-QString helptext() {
-    return QStringLiteral(R"(Usage: gaspuff-ctl [OPTION]... COMMAND [ARGUMENT]
-The gas-puff valve controller from the command line, for lab scripts: the
-panel's protocol on the panel's serial line (115200 baud, 8N1).
-
+const char kMore[] = R"(
 Commands:
   status            wait for the controller's next status line and print its
                     fields: "state uptime autoarm"
@@ -157,25 +101,6 @@ Commands:
   The commands print what the controller reported on standard output, control
   characters escaped (\r, \n, \t, \\, \xNN) so that each item stays one line;
   every other message goes to standard error.
-
-Options:
-  --port N          the port "Com N", 1 to 16 (default 10): the link comN in
-                    $XDG_CONFIG_HOME/gaspuff/ports (by default
-                    ~/.config/gaspuff/ports), else /dev/ttyS<N-1>, as the panel
-  --device PATH     the serial device at PATH instead of "Com N"
-  --json            status and the commands that wait for a status line: print
-                    one JSON object {"state", "uptime", "autoarm" and, for
-                    shoot --wait, "messages"} instead
-  --wait            shoot: wait for the shot's end
-  --verify          send: read the table back and compare (the default)
-  --no-verify       send: do not read the table back
-  --log FILE        append a record of the session to FILE: each line received
-                    and command written, the port opened and closed, waveforms
-                    sent and received, files loaded and saved, each with its
-                    time; a log that cannot be written is said once and never
-                    stops the command
-  -h, --help        show this text and end
-  --version         show the version and end
 
 Deadlines, from the moment the command is written (status: the port opened):
   a confirming status line 2 s; the shot's end (shoot --wait) 5 s, since a shot
@@ -208,7 +133,41 @@ Exit status:
   5  bad file: FILE for send is missing, not a regular file or not a
      waveform file (nothing is sent), or FILE for get cannot be written
   130, 143  ended by SIGINT, SIGTERM
-)");
+)";
+
+}  // namespace
+
+std::optional<int> readoptions(const QStringList& args, CtlOptions& options) {
+    QCommandLineParser parser;
+    parser.addOptions({
+        {QStringLiteral("port"),
+         QStringLiteral("The port \"Com N\", 1 to 16 (default 10): the link comN in "
+                        "$XDG_CONFIG_HOME/gaspuff/ports (by default ~/.config/gaspuff/ports), "
+                        "else /dev/ttyS<N-1>, as the panel."),
+         QStringLiteral("N")},
+        {QStringLiteral("device"),
+         QStringLiteral("The serial device at PATH instead of \"Com N\"."), QStringLiteral("PATH")},
+        {QStringLiteral("json"),
+         QStringLiteral("status and the commands that wait for a status line: print one JSON "
+                        "object {\"state\", \"uptime\", \"autoarm\" and, for shoot --wait, "
+                        "\"messages\"} instead.")},
+        {QStringLiteral("wait"), QStringLiteral("shoot: wait for the shot's end.")},
+        {QStringLiteral("verify"),
+         QStringLiteral("send: read the table back and compare (the default).")},
+        {QStringLiteral("no-verify"), QStringLiteral("send: do not read the table back.")},
+        {QStringLiteral("log"),
+         QStringLiteral("Append a record of the session to FILE: each line received and command "
+                        "written, the port opened and closed, waveforms sent and received, files "
+                        "loaded and saved, each with its time; a log that cannot be written is "
+                        "said once and never stops the command."),
+         QStringLiteral("FILE")},
+    });
+    const CommandLineText text{
+        "gaspuff-ctl", QStringLiteral("[options] COMMAND [ARGUMENT]"),
+        QStringLiteral("The gas-puff valve controller from the command line, for lab scripts: the\n"
+                       "panel's protocol on the panel's serial line (115200 baud, 8N1)."),
+        QLatin1String(kMore), 1};  // usage errors: status 1, as the help says
+    return readcommandline(parser, args, text, [&] { return checkoptions(parser, options); });
 }
 
 }  // namespace gaspuff::ctl

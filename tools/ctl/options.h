@@ -3,6 +3,7 @@
 // gaspuff-ctl's command line.
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace gaspuff::ctl {
 
@@ -17,17 +18,8 @@ struct CtlOptions {
     QString logfile;
 };
 
-struct ParsedOptions {
-    enum class Kind { Run, Help, Version, Bad };
-    Kind kind = Kind::Run;
-    CtlOptions options;
-    QString error;  // for Bad: what is wrong, in one line
-};
-
-// args: the arguments after the program name. Options go anywhere, their
-// value as the next argument or after "="; "--" ends them.
-ParsedOptions parseoptions(const QStringList& args);
-
-QString helptext();
+// Reads args (the program's name first) into options. The exit status when
+// the program ends here: after its help or version, or a bad command line.
+std::optional<int> readoptions(const QStringList& args, CtlOptions& options);
 
 }  // namespace gaspuff::ctl

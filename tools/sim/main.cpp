@@ -52,30 +52,6 @@ qint64 nanosfromms(qint64 ms) {
     return ms >= kNever / kMillion ? kNever : ms * kMillion;
 }
 
-// The options, or the exit status when the program ends here (help, or a bad
-// command line).
-std::optional<int> readcommandline(int argc, char* argv[], SimOptions& options) {
-    QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    const ParsedOptions parsed = parseoptions(args);
-    switch (parsed.kind) {
-        case ParsedOptions::Kind::Help:
-            std::fputs(helptext().toLocal8Bit().constData(), stdout);
-            return 0;
-        case ParsedOptions::Kind::Version:
-            std::printf("gaspuff-sim %s\n", GASPUFF_VERSION);
-            return 0;
-        case ParsedOptions::Kind::Bad:
-            say(parsed.error);
-            std::fputs("Try 'gaspuff-sim --help'.\n", stderr);
-            return 2;
-        case ParsedOptions::Kind::Run:
-            break;
-    }
-    options = parsed.options;
-    return std::nullopt;
-}
-
 // The signals that end the simulator come through a descriptor, so that the
 // link is removed by the loop rather than inside a handler.
 Fd endingsignals() {
@@ -245,7 +221,9 @@ class Loop {
 
 int main(int argc, char* argv[]) {
     SimOptions options;
-    if (const std::optional<int> status = readcommandline(argc, argv, options)) return *status;
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << decodedname(argv[i]);
+    if (const std::optional<int> status = readoptions(args, options)) return *status;
     const Fd ending = endingsignals();
     if (!ending.valid()) {
         say(QStringLiteral("cannot take the ending signals through a descriptor: %1")

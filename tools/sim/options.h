@@ -3,6 +3,7 @@
 // The simulator's command line.
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "controller.h"
 
@@ -18,17 +19,8 @@ struct SimOptions {
     QString dumpfile;        // where each loaded table is written
 };
 
-struct ParsedOptions {
-    enum class Kind { Run, Help, Version, Bad };
-    Kind kind = Kind::Run;
-    SimOptions options;
-    QString error;  // for Bad: what is wrong, in one line
-};
-
-// args: the arguments after the program name. Options take their value as
-// the next argument or after "=".
-ParsedOptions parseoptions(const QStringList& args);
-
-QString helptext();
+// Reads args (the program's name first) into options. The exit status when
+// the program ends here: after its help or version, or a bad command line.
+std::optional<int> readoptions(const QStringList& args, SimOptions& options);
 
 }  // namespace gaspuff::sim
