@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "link/networkaddress.h"
+#include "logging.h"
 
 #ifdef Q_OS_UNIX
 #include <netdb.h>
@@ -128,12 +129,14 @@ SerialPort::OpenResult NetworkPort::open() {
     }
     opening_ = false;
     if (result != Opened) {
+        qCDebug(lclink) << "open" << url_ << "failed:" << result << error_;
         socket_->abort();
         pending_.clear();
         return result;
     }
     open_ = true;
     error_.clear();
+    qCDebug(lclink) << "opened" << url_ << (telnet_ ? "with RFC 2217" : "raw");
     if (!pending_.isEmpty()) frame_.start(0);  // what came with the server's first word
     return Opened;
 }
@@ -195,6 +198,7 @@ qint64 NetworkPort::close() {
     while (socket_->bytesToWrite() > 0 && !deadline.hasExpired())
         if (!socket_->waitForBytesWritten(left(deadline))) break;
     const qint64 dropped = socket_->bytesToWrite();
+    qCDebug(lclink) << "closed" << url_ << "with" << dropped << "characters not sent";
     socket_->readAll();  // input left unread would turn the close into a reset
     socket_->abort();
     finish();
@@ -279,6 +283,7 @@ void NetworkPort::onended() {
                     break;  // nobody takes it
             }
             if (!open_) return;
+            qCDebug(lclink) << "lost" << url_ << "by" << error_;
             socket_->abort();
             finish();
             emit linklost();

@@ -122,7 +122,7 @@ Exit status:
   0  success
   1  bad command line
   2  the port could not be opened ("Port N does not exist", "Port N is already
-     open", "Port N open failed"; with --device, the path in place of N)
+     open", "Port N open failed"; with --device, the path or URL in place of N)
   3  time-out: no status line within 2 s, a read-back not complete within 2 s
      (nothing is written then; it says how many points had arrived), an
      earlier answer still arriving (more than 1000 points for one "get", or
@@ -146,7 +146,9 @@ std::optional<int> readoptions(const QStringList& args, CtlOptions& options) {
                         "else /dev/ttyS<N-1>, as the panel."),
          QStringLiteral("N")},
         {QStringLiteral("device"),
-         QStringLiteral("The serial device at PATH instead of \"Com N\"."), QStringLiteral("PATH")},
+         QStringLiteral("The serial device at PATH, or the network port socket://HOST:PORT or "
+                        "rfc2217://HOST:PORT, instead of \"Com N\"."),
+         QStringLiteral("PATH")},
         {QStringLiteral("json"),
          QStringLiteral("status and the commands that wait for a status line: print one JSON "
                         "object {\"state\", \"uptime\", \"autoarm\" and, for shoot --wait, "
