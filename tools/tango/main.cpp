@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// gaspuff-tango: the valve controller for every Tango client. Tango serves
+// requests on its own threads; the lines live on the owner thread's Qt loop.
+#include <tango.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+
+#include "owner.h"
+
+namespace {
+
+const char* const kHelp =
+    "Usage: gaspuff-tango INSTANCE [-v[LEVEL]] [-file=FILE] [-nodb -dlist DEVICE]\n"
+    "                     [-ORBendPoint giop:tcp:HOST:PORT]\n"
+    "A Tango device server for gas-puff valve controllers: class GasPuffValve, one\n"
+    "device for each controller, its serial line named by the device property Port\n"
+    "(a number N for Com N, as the panel counts them, or a device path).\n"
+    "\n"
+    "The command line is Tango's own: INSTANCE is the server's instance in the Tango\n"
+    "database named by $TANGO_HOST; -file=FILE reads devices and properties from a\n"
+    "file instead; -nodb serves the devices of -dlist without any database.\n"
+    "\n"
+    "Attributes: ControllerState, Uptime, AutoArm, LastMessage, Link (read) and\n"
+    "Waveform (1000 values; a write is loaded, read back and verified). Commands:\n"
+    "Arm, AutoArmOn, AutoArmOff, Shoot, Standby, Stop, ReadBack, Init, State, Status.\n"
+    "States: stop ON, standby STANDBY, armed ALARM, load MOVING, generate RUNNING,\n"
+    "no character for a second UNKNOWN, port not open or lost FAULT, opening INIT.\n"
+    "\n"
+    "  -h, --help     show this text and end\n"
+    "  --version      show the version and end\n";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("gaspuff-tango %s\n", GASPUFF_VERSION);
+            return 0;
+        }
+    }
+    QCoreApplication app(argc, argv);
+    gaspuff::tango::Owner owner;
+    owner.start();
+    try {
+        Tango::Util* tg = Tango::Util::init(argc, argv);
+        // Requests are not serialized by Tango: a command during a transfer
+        // is refused at once instead of queued behind it.
+        tg->set_serial_model(Tango::NO_SYNC);
+        tg->server_init(false);
+        std::puts("Ready to accept request");
+        std::fflush(stdout);
+        tg->server_run();
+    } catch (const std::bad_alloc&) {
+        std::fputs("gaspuff-tango: out of memory\n", stderr);
+        return 1;
+    } catch (const CORBA::Exception& e) {
+        Tango::Except::print_exception(e);
+        return 1;
+    }
+    Tango::Util::instance()->server_cleanup();
+    return 0;
+}
