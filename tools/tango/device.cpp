@@ -88,6 +88,21 @@ class WordCmd : public Tango::Command {
     std::string word_;
 };
 
+// Tango's own Init, refused during a transfer.
+class GuardedInit : public Tango::Command {
+  public:
+    explicit GuardedInit(Tango::Command* standard)
+        : Tango::Command(standard->get_name().c_str(), Tango::DEV_VOID, Tango::DEV_VOID, "", ""),
+          standard_(standard) {}
+    CORBA::Any* execute(Tango::DeviceImpl* dev, const CORBA::Any& in) override {
+        static_cast<ValveDevice*>(dev)->checkinit();
+        return standard_->execute(dev, in);
+    }
+
+  private:
+    std::unique_ptr<Tango::Command> standard_;
+};
+
 }  // namespace
 
 Tango::DevState tangostate(const Snapshot& s) {
@@ -112,6 +127,9 @@ ValveDevice::~ValveDevice() {
     delete_device();
 }
 
+// Tango runs Init (delete_device, then init_device) holding the device's
+// monitor, which pushing an event takes too: so neither waits for the owner
+// thread, they hand it their work in order and return.
 void ValveDevice::init_device() {
     std::string port;
     if (Tango::Util::_UseDb) {
@@ -123,48 +141,45 @@ void ValveDevice::init_device() {
         set_change_event(name, true, false);
         set_archive_event(name, true, false);
     }
-    auto out = std::make_shared<QPointer<Valve>>();
-    const bool ran = Owner::instance().call(
-        [this, out, port = QString::fromStdString(port)] {
-            auto* v = new Valve(port);  // deleted in delete_device, on this thread
+    Owner::instance().call(
+        [this, port = QString::fromStdString(port)] {
+            if (valve()) return;        // kept: its transfer refused the Init
+            auto* v = new Valve(port);  // deleted by delete_device, on this thread
             QObject::connect(v, &Valve::changed, v, [this, v] { publish(*v, false); });
             QObject::connect(v, &Valve::transferred, v, [this, v] {
                 if (v->snapshot().table) pushtable(*v->snapshot().table);
             });
-            *out = v;
+            {
+                std::lock_guard hold(lock_);
+                valve_ = v;
+            }
             pushed_ = {};
             v->start();
             publish(*v, true);
         },
-        kCallMs);
-    if (!ran) busy();
-    std::lock_guard hold(lock_);
-    valve_ = *out;
+        0);
+}
+
+void ValveDevice::checkinit() const {
+    // A load is never cut in half: Init waits for no transfer, it is refused.
+    if (transferring_)
+        fail(QStringLiteral("TransferInProgress"),
+             QStringLiteral("A transfer is in progress: Init refused until it ends"));
 }
 
 void ValveDevice::delete_device() {
-    QPointer<Valve> v = valve();
-    if (!v) return;
-    const bool down = Tango::Util::instance()->is_svr_shutting_down();
-    auto refused = std::make_shared<bool>(false);
-    // A load is never cut in half: Init waits for no transfer, it is refused.
-    const bool ran = Owner::instance().call(
-        [v, down, refused] {
+    Owner::instance().call(
+        [this] {
+            const QPointer<Valve> v = valve();
             if (!v) return;
-            if (v->snapshot().transfer && !down) {
-                *refused = true;
-                return;
-            }
             v->stop();
+            {
+                std::lock_guard hold(lock_);
+                valve_.clear();
+            }
             delete v.data();
         },
-        kCallMs);
-    if (!ran) busy();
-    if (*refused)
-        fail(QStringLiteral("TransferInProgress"),
-             QStringLiteral("A transfer is in progress: Init refused until it ends"));
-    std::lock_guard hold(lock_);
-    valve_.clear();
+        0);
 }
 
 QPointer<Valve> ValveDevice::valve() {
@@ -248,6 +263,7 @@ void ValveDevice::run(const std::string& word) {
 
 void ValveDevice::publish(const Valve& v, bool all) {
     const Snapshot& s = v.snapshot();
+    transferring_ = s.transfer;
     const auto text = [&](const char* name, const QByteArray& now, const QByteArray& before) {
         if (!all && now == before) return;
         QByteArray copy = now;
@@ -330,6 +346,8 @@ void ValveClass::command_factory() {
                                      {"Stop", "stop"},
                                      {"ReadBack", ""}})
         command_list.push_back(new WordCmd(name, word));
+    for (Tango::Command*& c : command_list)
+        if (c->get_lower_name() == "init") c = new GuardedInit(c);
 }
 
 void ValveClass::device_factory(const Tango::DevVarStringArray* names) {

@@ -4,6 +4,7 @@
 #include <tango.h>
 
 #include <QPointer>
+#include <atomic>
 #include <mutex>
 
 #include "valve.h"
@@ -24,6 +25,8 @@ class ValveDevice : public Tango::Device_4Impl {
     Tango::ConstDevString dev_status() override;
     void read_attr_hardware(std::vector<long>& attrs) override;
 
+    // Throws while a transfer runs.
+    void checkinit() const;
     void readattr(Tango::Attribute& attr);
     void writewaveform(Tango::WAttribute& attr);
     // A controller command word; empty for the read-back.
@@ -38,7 +41,8 @@ class ValveDevice : public Tango::Device_4Impl {
 
     std::mutex lock_;  // guards valve_ itself, never held while waiting
     QPointer<Valve> valve_;
-    Snapshot pushed_;  // owner thread only
+    Snapshot pushed_;                         // owner thread only
+    std::atomic<bool> transferring_ = false;  // set on the owner thread
 };
 
 class ValveClass : public Tango::DeviceClass {

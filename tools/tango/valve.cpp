@@ -2,10 +2,10 @@
 #include "valve.h"
 
 #include <QStringList>
+#include <algorithm>
 
-#include "protocol/lateanswer.h"
 #include "protocol/sessionlog.h"
-#include "waveform/records.h"
+#include "waveform/compare.h"
 
 namespace gaspuff::tango {
 namespace {
@@ -22,21 +22,20 @@ QString words(const QByteArray& state) {
     return QStringLiteral("in state \"%1\"").arg(QString::fromLatin1(state));
 }
 
-// The entries the controller does not hold as written. Values outside 0..100
-// never come back in a read-back; those it took stand for the entries inside,
-// in order.
-QStringList differences(const Waveform& wrote, const Controller::Answer& answer) {
-    QStringList differ;
-    for (int t = 0, taken = 0; t < kWaveformLength; ++t) {
-        const QString entry = QStringLiteral("t=%1: wrote %2, ").arg(t).arg(wrote[t]);
-        if (wrote[t] < 0 || wrote[t] > kMaxAmplitude)
-            differ << entry + QStringLiteral("outside 0..100: a read-back drops it");
-        else if (taken >= answer.taken)
-            differ << entry + QStringLiteral("not read back"), ++taken;
-        else if (const int16_t held = answer.values[taken++]; held != wrote[t])
-            differ << entry + QStringLiteral("holds %1").arg(held);
-    }
-    return differ;
+// A verification's sentence, or empty when the controller holds the table.
+QString verification(const Waveform& wrote, const Waveform& held) {
+    const std::vector<Difference> differ = differences(wrote, held);
+    if (differ.empty()) return {};
+    QStringList shown;
+    for (const Difference& d : differ)
+        if (shown.size() < kDifferencesShown)
+            shown << QStringLiteral("t=%1: wrote %2, holds %3").arg(d.t).arg(d.wanted).arg(d.holds);
+    return QStringLiteral(
+               "Verification failed: %1 of the 1000 entries not read back as written: "
+               "%2%3")
+        .arg(differ.size())
+        .arg(shown.join(QStringLiteral("; ")))
+        .arg(std::ssize(differ) > kDifferencesShown ? QStringLiteral("; ...") : QString());
 }
 
 }  // namespace
@@ -63,29 +62,37 @@ QString Snapshot::status() const {
              transfer ? QStringLiteral("; a transfer is in progress") : QString());
 }
 
-Valve::Valve(const QString& port, QObject* parent) : QObject(parent), line_(this) {
-    line_.setport(port);
+Valve::Valve(const QString& port, QObject* parent)
+    : QObject(parent), port_(this), line_(&port_, this) {
+    port_.setsettings(QStringLiteral("115200,N,8,1"));
+    bool number = false;
+    const int n = port.trimmed().toInt(&number);
+    if (number) {
+        port_.setcommport(static_cast<int16_t>(n));
+    } else {
+        port_.setdevice(port);
+        line_.setgivenname(port);
+    }
     s_.port = line_.portname();
-    for (QTimer* t : {&watchdog_, &reopen_, &deadline_}) t->setSingleShot(true);
+    for (QTimer* t : {&watchdog_, &reopen_}) t->setSingleShot(true);
     watchdog_.setInterval(kWatchdogMs);
     connect(&watchdog_, &QTimer::timeout, this, [this] {
         s_.silent = true;
         emit changed();
     });
     connect(&reopen_, &QTimer::timeout, this, &Valve::tryopen);
-    connect(&deadline_, &QTimer::timeout, this, [this] {
-        line_.endreadback();
-        finish({QStringLiteral("CommunicationTimeout"),
-                QStringLiteral("Communication timeout: the table did not come back within 2 s")});
+    connect(&line_, &LinkSession::activity, this, [this] { watchdog_.start(); });
+    connect(&line_, &LinkSession::status, this, [this](const LineMeaning& m) {
+        s_.state = m.state, s_.uptime = m.uptime, s_.autoarm = m.autoarm;
+        s_.silent = false;
+        emit changed();
     });
-    connect(&line_, &Controller::activity, this, [this] { watchdog_.start(); });
-    connect(&line_, &Controller::status, this, &Valve::onstatus);
-    connect(&line_, &Controller::message, this, [this](const QByteArray& text) {
+    connect(&line_, &LinkSession::message, this, [this](const QByteArray& text) {
         s_.lastmessage = SessionLog::escaped(text);
         emit changed();
     });
-    connect(&line_, &Controller::lost, this, &Valve::onlost);
-    connect(&line_, &Controller::readbackended, this, &Valve::onanswer);
+    connect(&line_, &LinkSession::linklost, this, &Valve::onlost);
+    connect(&line_, &LinkSession::transferfinished, this, &Valve::onfinished);
 }
 
 void Valve::start() {
@@ -104,9 +111,9 @@ void Valve::stop() {
 }
 
 void Valve::tryopen() {
-    if (!running_ || line_.isopen()) return;
+    if (!running_ || port_.isopen()) return;
     const SerialPort::OpenResult r = line_.open();
-    s_.device = line_.devicepath();
+    s_.device = port_.devicepath();
     if (r == SerialPort::Opened) {
         s_.condition = Condition::Open;
         s_.why.clear();
@@ -114,26 +121,16 @@ void Valve::tryopen() {
         watchdog_.start();
     } else {
         s_.condition = Condition::Reopening;
-        s_.why = r == SerialPort::NoSuchPort    ? s_.port + QStringLiteral(" does not exist")
-                 : r == SerialPort::AlreadyOpen ? s_.port + QStringLiteral(" is already open")
-                                                : s_.port + QStringLiteral(" open failed");
-        if (!line_.errorstring().isEmpty()) s_.why += QStringLiteral(": ") + line_.errorstring();
+        s_.why = line_.openwords(r);
+        if (!port_.errorstring().isEmpty()) s_.why += QStringLiteral(": ") + port_.errorstring();
         reopen_.start(backoffms_);
         backoffms_ = std::min(2 * backoffms_, kReopenMaxMs);
     }
     emit changed();
 }
 
-void Valve::onstatus(const QByteArray& state, const QByteArray& uptime, const QByteArray& autoarm) {
-    s_.state = state, s_.uptime = uptime, s_.autoarm = autoarm;
-    s_.silent = false;
-    emit changed();
-}
-
 void Valve::onlost() {
-    line_.close();
     s_.why = QStringLiteral("%1 closed: the link was lost").arg(s_.port);
-    finish({QStringLiteral("LinkLost"), s_.why});
     forget();
     s_.condition = Condition::Lost;
     reopen_.start(backoffms_);
@@ -148,7 +145,7 @@ void Valve::forget() {
 }
 
 Outcome Valve::refusal(bool transfers) const {
-    if (!line_.isopen())
+    if (!port_.isopen())
         return {QStringLiteral("NotConnected"),
                 QStringLiteral("Not connected! (%1 %2)").arg(s_.port, s_.link().section(' ', -1))};
     if (transfers && s_.transfer)
@@ -160,62 +157,63 @@ Outcome Valve::refusal(bool transfers) const {
 Outcome Valve::command(const char* word) {
     const bool autoarm = qstrncmp(word, "auto_arm", 8) == 0;
     if (Outcome no = refusal(!autoarm); !no.ok()) return no;
-    if (!line_.command(word)) return {QStringLiteral("WriteFailed"), line_.errorstring()};
+    if (!line_.command(word)) return {QStringLiteral("WriteFailed"), line_.error()};
     return {};
 }
 
 void Valve::write(const Waveform& table, Finish finish) {
     if (Outcome no = refusal(true); !no.ok()) return finish(no);
-    if (!line_.upload(table) || !line_.startreadback())
-        return finish({QStringLiteral("WriteFailed"), line_.errorstring()});
+    if (!line_.upload(table) || !line_.get())
+        return finish({QStringLiteral("WriteFailed"), line_.error()});
     finish_ = std::move(finish);
     wrote_ = table;
     s_.transfer = true;
-    // The answer follows the upload on the wire: 10 bits a character at 115200.
-    deadline_.start(kReadBackMs + static_cast<int>(uploadtext(table).size() / 11));
     emit changed();
 }
 
 void Valve::readback(Finish finish) {
     if (Outcome no = refusal(true); !no.ok()) return finish(no);
-    if (!line_.startreadback()) return finish({QStringLiteral("WriteFailed"), line_.errorstring()});
+    if (!line_.get()) return finish({QStringLiteral("WriteFailed"), line_.error()});
     finish_ = std::move(finish);
     wrote_.reset();
     s_.transfer = true;
-    deadline_.start(kReadBackMs);
     emit changed();
 }
 
-void Valve::onanswer(const Controller::Answer& answer) {
-    if (!s_.transfer) return;
-    if (answer.taken == kWaveformLength) s_.table = answer.values;
-    if (!wrote_) {
-        if (answer.taken == kWaveformLength) return finish({});
-        return finish({QStringLiteral("BogusPoints"),
-                       QStringLiteral("%1 of the 1000 values lay outside 0..100: the table was "
-                                      "not taken")
-                           .arg(answer.dropped)});
+void Valve::onfinished(LinkSession::Transfer kind, LinkSession::Outcome outcome,
+                       const Waveform& table) {
+    if (kind != LinkSession::Transfer::ReadBack || !s_.transfer) return;
+    using O = LinkSession::Outcome;
+    if (outcome == O::Done) {
+        s_.table = table;
+        const QString differ = wrote_ ? verification(*wrote_, table) : QString();
+        return finish(
+            {differ.isEmpty() ? QString() : QStringLiteral("VerificationFailed"), differ});
     }
-    const QStringList differ = differences(*wrote_, answer);
-    if (differ.isEmpty()) return finish({});
-    finish({QStringLiteral("VerificationFailed"),
-            QStringLiteral("Verification failed: %1 of the 1000 entries not read back as written: "
-                           "%2%3")
-                .arg(differ.size())
-                .arg(differ.mid(0, kDifferencesShown).join(QStringLiteral("; ")))
-                .arg(differ.size() > kDifferencesShown ? QStringLiteral("; ...") : QString())});
+    // Values outside 0..100 never come back: such a table's read-back runs
+    // into its deadline.
+    const bool outside = wrote_ && std::any_of(wrote_->begin(), wrote_->end(), [](int16_t v) {
+                             return v < 0 || v > kMaxAmplitude;
+                         });
+    finish(outcome == O::TimedOut
+               ? Outcome{QStringLiteral("CommunicationTimeout"),
+                         QStringLiteral("Communication timeout: the table did not come back "
+                                        "within 2 s%1")
+                             .arg(outside ? QStringLiteral("; values outside 0..100 were "
+                                                           "written, and a read-back drops them")
+                                          : QString())}
+           : outcome == O::LinkLost
+               ? Outcome{QStringLiteral("LinkLost"),
+                         QStringLiteral("%1 closed: the link was lost").arg(s_.port)}
+               : Outcome{QStringLiteral("Closed"), QStringLiteral("%1 closed").arg(s_.port)});
 }
 
 void Valve::finish(const Outcome& outcome) {
     if (!s_.transfer) return;
-    deadline_.stop();
     s_.transfer = false;
-    const bool wrote = wrote_.has_value();
-    if (wrote && outcome.ok()) s_.table = wrote_;
     wrote_.reset();
     emit changed();
-    if (outcome.ok() || (wrote && outcome.reason == QLatin1String("VerificationFailed")))
-        emit transferred();
+    if (outcome.ok() || outcome.reason == QLatin1String("VerificationFailed")) emit transferred();
     if (Finish f = std::exchange(finish_, {})) f(outcome);
 }
 

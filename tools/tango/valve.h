@@ -9,7 +9,8 @@
 #include <functional>
 #include <optional>
 
-#include "controller.h"
+#include "link/qtserialport.h"
+#include "protocol/linksession.h"
 
 namespace gaspuff::tango {
 
@@ -72,15 +73,16 @@ class Valve : public QObject {
   private:
     Outcome refusal(bool transfers) const;
     void tryopen();
-    void onstatus(const QByteArray& state, const QByteArray& uptime, const QByteArray& autoarm);
     void onlost();
-    void onanswer(const Controller::Answer& answer);
+    void onfinished(LinkSession::Transfer kind, LinkSession::Outcome outcome,
+                    const Waveform& table);
     void finish(const Outcome& outcome);
     void forget();
 
-    Controller line_;
+    QtSerialPort port_;
+    LinkSession line_;
     Snapshot s_;
-    QTimer watchdog_, reopen_, deadline_;
+    QTimer watchdog_, reopen_;
     int backoffms_ = kReopenFirstMs;
     bool running_ = false;
     std::optional<Waveform> wrote_;  // the table a verified write sent
