@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -240,7 +241,7 @@ TEST_F(Device, ReadBackTakesTheControllersTable) {
     EXPECT_EQ(::table(dev()), table);
 }
 
-TEST_F(Device, ALostLineIsFaultRefusesCommandsAndIsReopenedByItself) {
+TEST_F(Device, ALostOrTakenLineIsFaultAndReopenedByItself) {
     ASSERT_TRUE(plug({"--status-ms", "50"})) << sim->errors().toStdString();
     sim.reset();  // killed outright
     EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::FAULT; }, 3000)) << dev().status();
@@ -248,7 +249,15 @@ TEST_F(Device, ALostLineIsFaultRefusesCommandsAndIsReopenedByItself) {
     EXPECT_NE(dev().status().find("the link was lost"), std::string::npos) << dev().status();
     EXPECT_NE(refusal([&] { dev().command_inout("Arm"); }).find("Not connected! (Port 10"),
               std::string::npos);
+    // Back, but held by another program before the device retries.
     sim.emplace(QStringList{"--status-ms", "50"});
+    QSerialPort elsewhere(sim->slavepath());
+    ASSERT_TRUE(elsewhere.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(
+        waitfor([&] { return dev().status().starts_with("Port 10 is already open"); }, 8000))
+        << dev().status();
+    EXPECT_EQ(dev().state(), Tango::FAULT);
+    elsewhere.close();
     EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::ON; }, 8000)) << dev().status();
 }
 
