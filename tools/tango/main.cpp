@@ -12,15 +12,11 @@
 namespace {
 
 const char* const kHelp =
-    "Usage: gaspuff-tango INSTANCE [-v[LEVEL]] [-file=FILE] [-nodb -dlist DEVICE]\n"
-    "                     [-ORBendPoint giop:tcp:HOST:PORT]\n"
+    "Usage: gaspuff-tango INSTANCE [TANGO OPTION]...\n"
     "A Tango device server for gas-puff valve controllers: class GasPuffValve, one\n"
     "device for each controller, its serial line named by the device property Port\n"
-    "(a number N for Com N, as the panel counts them, or a device path).\n"
-    "\n"
-    "The command line is Tango's own: INSTANCE is the server's instance in the Tango\n"
-    "database named by $TANGO_HOST; -file=FILE reads devices and properties from a\n"
-    "file instead; -nodb serves the devices of -dlist without any database.\n"
+    "(a number N for Com N, as the panel counts them, or a device path). INSTANCE\n"
+    "is the server's instance in the Tango database that $TANGO_HOST names.\n"
     "\n"
     "Attributes: ControllerState, Uptime, AutoArm, LastMessage, Link (read) and\n"
     "Waveform (1000 values; a write is loaded, read back and verified). Commands:\n"
@@ -28,8 +24,15 @@ const char* const kHelp =
     "States: stop ON, standby STANDBY, armed ALARM, load MOVING, generate RUNNING,\n"
     "no character for a second UNKNOWN, port not open or lost FAULT, opening INIT.\n"
     "\n"
-    "  -h, --help     show this text and end\n"
-    "  --version      show the version and end\n";
+    "Tango's options:\n"
+    "  -v[LEVEL]         trace Tango's work at LEVEL (1 to 5)\n"
+    "  -file=FILE        devices and properties from FILE instead of a database\n"
+    "  -nodb -dlist DEV  serve the device DEV without any database\n"
+    "  -ORBendPoint giop:tcp:HOST:PORT\n"
+    "                    take requests at HOST:PORT\n"
+    "\n"
+    "  -h, --help        show this text and end\n"
+    "  --version         show the version and end\n";
 
 }  // namespace
 
