@@ -125,6 +125,8 @@ ValveDevice::ValveDevice(Tango::DeviceClass* cl, const std::string& name)
 
 ValveDevice::~ValveDevice() {
     delete_device();
+    // Until the valve is gone it may still publish through this device.
+    Owner::instance().call([] {}, kCallMs);
 }
 
 // Tango runs Init (delete_device, then init_device) holding the device's
@@ -168,15 +170,15 @@ void ValveDevice::checkinit() const {
 }
 
 void ValveDevice::delete_device() {
+    QPointer<Valve> v;
+    {
+        std::lock_guard hold(lock_);
+        v = std::exchange(valve_, nullptr);
+    }
     Owner::instance().call(
-        [this] {
-            const QPointer<Valve> v = valve();
+        [v] {
             if (!v) return;
             v->stop();
-            {
-                std::lock_guard hold(lock_);
-                valve_.clear();
-            }
             delete v.data();
         },
         0);

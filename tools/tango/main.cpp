@@ -49,9 +49,11 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication app(argc, argv);
     gaspuff::tango::Owner owner;
-    owner.start();
     try {
         Tango::Util* tg = Tango::Util::init(argc, argv);
+        // Started after Tango's init, the thread inherits the signal mask that
+        // leaves SIGINT and SIGTERM to Tango's orderly shutdown.
+        owner.start();
         // Requests are not serialized by Tango: a command during a transfer
         // is refused at once instead of queued behind it.
         tg->set_serial_model(Tango::NO_SYNC);

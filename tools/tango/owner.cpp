@@ -17,7 +17,7 @@ Owner::Owner() {
 }
 
 Owner::~Owner() {
-    call([] {}, 1000);  // what is posted before the end still runs
+    if (isRunning()) call([] {}, 1000);  // what is posted before the end still runs
     quit();
     wait();
     the = nullptr;
