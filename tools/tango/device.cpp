@@ -125,13 +125,14 @@ ValveDevice::ValveDevice(Tango::DeviceClass* cl, const std::string& name)
 
 ValveDevice::~ValveDevice() {
     delete_device();
-    // Until the valve is gone it may still publish through this device.
+    // What was handed to the owner thread uses this device until it has run.
     Owner::instance().call([] {}, kCallMs);
 }
 
 // Tango runs Init (delete_device, then init_device) holding the device's
 // monitor, which pushing an event takes too: so neither waits for the owner
-// thread, they hand it their work in order and return.
+// thread, they hand it their work and return. What a request hands over later
+// runs after it, and finds the new valve.
 void ValveDevice::init_device() {
     std::string port;
     if (Tango::Util::_UseDb) {
@@ -145,19 +146,14 @@ void ValveDevice::init_device() {
     }
     Owner::instance().call(
         [this, port = QString::fromStdString(port)] {
-            if (valve()) return;        // kept: its transfer refused the Init
-            auto* v = new Valve(port);  // deleted by delete_device, on this thread
-            QObject::connect(v, &Valve::changed, v, [this, v] { publish(*v, false); });
-            QObject::connect(v, &Valve::transferred, v, [this, v] {
-                if (v->snapshot().table) pushtable(*v->snapshot().table);
+            valve_ = new Valve(port);  // deleted by delete_device, on this thread
+            QObject::connect(valve_, &Valve::changed, valve_, [this] { publish(false); });
+            QObject::connect(valve_, &Valve::transferred, valve_, [this] {
+                if (valve_->snapshot().table) pushtable(*valve_->snapshot().table);
             });
-            {
-                std::lock_guard hold(lock_);
-                valve_ = v;
-            }
             pushed_ = {};
-            v->start();
-            publish(*v, true);
+            valve_->start();
+            publish(true);
         },
         0);
 }
@@ -170,30 +166,20 @@ void ValveDevice::checkinit() const {
 }
 
 void ValveDevice::delete_device() {
-    QPointer<Valve> v;
-    {
-        std::lock_guard hold(lock_);
-        v = std::exchange(valve_, nullptr);
-    }
     Owner::instance().call(
-        [v] {
-            if (!v) return;
-            v->stop();
-            delete v.data();
+        [this] {
+            if (!valve_) return;
+            valve_->stop();
+            delete std::exchange(valve_, nullptr);
         },
         0);
-}
-
-QPointer<Valve> ValveDevice::valve() {
-    std::lock_guard hold(lock_);
-    return valve_;
 }
 
 Snapshot ValveDevice::snapshot() {
     auto out = std::make_shared<Snapshot>();
     if (!Owner::instance().call(
-            [v = valve(), out] {
-                if (v) *out = v->snapshot();
+            [this, out] {
+                if (valve_) *out = valve_->snapshot();
             },
             kCallMs))
         busy();
@@ -242,8 +228,8 @@ void ValveDevice::writewaveform(Tango::WAttribute& attr) {
     Waveform table{};
     std::copy(values, values + kWaveformLength, table.begin());
     const std::optional<Outcome> o = Owner::instance().await(
-        [v = valve(), table](Valve::Finish finish) {
-            if (v) return v->write(table, std::move(finish));
+        [this, table](Valve::Finish finish) {
+            if (valve_) return valve_->write(table, std::move(finish));
             finish({QStringLiteral("Closed"), QStringLiteral("The device is shut down")});
         },
         kTransferMs);
@@ -253,18 +239,18 @@ void ValveDevice::writewaveform(Tango::WAttribute& attr) {
 
 void ValveDevice::run(const std::string& word) {
     const std::optional<Outcome> o = Owner::instance().await(
-        [v = valve(), word](Valve::Finish finish) {
-            if (!v) return finish({QStringLiteral("Closed"), QStringLiteral("Shut down")});
-            if (word.empty()) return v->readback(std::move(finish));
-            finish(v->command(word.c_str()));
+        [this, word](Valve::Finish finish) {
+            if (!valve_) return finish({QStringLiteral("Closed"), QStringLiteral("Shut down")});
+            if (word.empty()) return valve_->readback(std::move(finish));
+            finish(valve_->command(word.c_str()));
         },
         word.empty() ? kTransferMs : kCallMs);
     if (!o) busy();
     if (!o->ok()) fail(o->reason, o->text);
 }
 
-void ValveDevice::publish(const Valve& v, bool all) {
-    const Snapshot& s = v.snapshot();
+void ValveDevice::publish(bool all) {
+    const Snapshot& s = valve_->snapshot();
     transferring_ = s.transfer;
     const auto text = [&](const char* name, const QByteArray& now, const QByteArray& before) {
         if (!all && now == before) return;

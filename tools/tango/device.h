@@ -3,9 +3,7 @@
 // The Tango device class GasPuffValve: one valve controller on one line.
 #include <tango.h>
 
-#include <QPointer>
 #include <atomic>
-#include <mutex>
 
 #include "valve.h"
 
@@ -34,14 +32,13 @@ class ValveDevice : public Tango::Device_4Impl {
 
   private:
     Snapshot snapshot();
-    QPointer<Valve> valve();
     // On the owner thread: pushes an event for each thing that changed.
-    void publish(const Valve& v, bool all);
+    void publish(bool all);
     void pushtable(const Waveform& table);
 
-    std::mutex lock_;  // guards valve_ itself, never held while waiting
-    QPointer<Valve> valve_;
-    Snapshot pushed_;                         // owner thread only
+    // The owner thread's alone: requests reach them through it.
+    Valve* valve_ = nullptr;
+    Snapshot pushed_;
     std::atomic<bool> transferring_ = false;  // set on the owner thread
 };
 
