@@ -73,7 +73,8 @@ Valve::Valve(const QString& port, QObject* parent)
         port_.setdevice(port);
         line_.setgivenname(port);
     }
-    s_.port = line_.portname();
+    portset_ = !port.trimmed().isEmpty();
+    s_.port = portset_ ? line_.portname() : QStringLiteral("Port (not set)");
     for (QTimer* t : {&watchdog_, &reopen_}) t->setSingleShot(true);
     watchdog_.setInterval(kWatchdogMs);
     connect(&watchdog_, &QTimer::timeout, this, [this] {
@@ -96,6 +97,14 @@ Valve::Valve(const QString& port, QObject* parent)
 }
 
 void Valve::start() {
+    if (!portset_) {
+        s_.condition = Condition::Closed;
+        s_.why = QStringLiteral(
+            "The device property Port is not set (a number N for Com N, or "
+            "a device path; then Init)");
+        emit changed();
+        return;
+    }
     running_ = true;
     tryopen();
 }

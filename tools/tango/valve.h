@@ -84,6 +84,7 @@ class Valve : public QObject {
     Snapshot s_;
     QTimer watchdog_, reopen_;
     int backoffms_ = kReopenFirstMs;
+    bool portset_ = false;
     bool running_ = false;
     std::optional<Waveform> wrote_;  // the table a verified write sent
     Finish finish_;
