@@ -62,17 +62,18 @@ class ReplayPort : public SerialPort {
     }
 };
 
-// The same read-back through the window's receive handler and parseline,
+// The same read-back from Get through the window's session and handlers,
 // ending with the graph's redraw at the 1000th point.
 void readback_window(benchmark::State& state) {
     auto* port = new ReplayPort;
     Form1 form(port);
     const QByteArray bytes = readbackbytes();
     const auto chunks = chunked(bytes);
+    const LinkSession* session = form.findChild<LinkSession*>(QStringLiteral("session"));
     for (auto _ : state) {
-        form.rx.getting = true;
+        form.cmdGet_Click();
         for (QByteArrayView c : chunks) port->deliver(c);
-        if (form.rx.getting) state.SkipWithError("read-back did not complete");
+        if (session->transferring()) state.SkipWithError("read-back did not complete");
     }
 }
 

@@ -18,7 +18,7 @@
 #include "app/waveformnote.h"
 #include "app/wavegraph.h"
 #include "app/wrapbutton.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "protocol/sessionlog.h"
 
 namespace gaspuff {
@@ -66,9 +66,11 @@ void prepareplatform() {
 }
 
 Form1::Form1(SerialPort* port, QWidget* parent) : QWidget(parent) {
-    MSComm1 = port ? port : new QtSerialPort();
+    MSComm1 = port ? port : new AnyPort();
     MSComm1->setParent(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    session_ = new LinkSession(MSComm1, this);
+    session_->setObjectName(QStringLiteral("session"));
     messagebox = [this](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, QLatin1String(kApplicationName), text, QMessageBox::Ok,
                         this);
@@ -263,7 +265,8 @@ void Form1::buildcontrols() {
     };
     tmrState = timer("tmrState", 400);
     tmrComTimeout = timer("tmrComTimeout", 1000);
-    tmrGetting = timer("tmrGetting", 2000);
+    tmrGetting = session_->deadline();
+    tmrGetting->setObjectName(QStringLiteral("tmrGetting"));
 }
 
 void Form1::connecthandlers() {
@@ -287,30 +290,33 @@ void Form1::connecthandlers() {
         connect(button, &QPushButton::clicked, this, handler);
     connect(tmrState, &QTimer::timeout, this, &Form1::tmrState_Timer);
     connect(tmrComTimeout, &QTimer::timeout, this, &Form1::tmrComTimeout_Timer);
-    connect(tmrGetting, &QTimer::timeout, this, &Form1::tmrGetting_Timer);
-    connect(MSComm1, &SerialPort::received, this, &Form1::MSComm1_OnComm);
-    connect(MSComm1, &SerialPort::linklost, this, &Form1::MSComm1_LinkLost);
+    connect(session_, &LinkSession::line, this, &Form1::showline);
+    connect(session_, &LinkSession::status, this, &Form1::showstatus);
+    connect(session_, &LinkSession::outofmemory, this,
+            [this] { reportfailure(7, "Out of memory"); });
+    connect(session_, &LinkSession::linklost, this, &Form1::MSComm1_LinkLost);
+    connect(session_, &LinkSession::transferstarted, this, &Form1::disablebuttons);
+    connect(session_, &LinkSession::transferfinished, this, &Form1::transferended);
 }
 
 void Form1::Form_Load() {
     waveform.fill(0);
     MSComm1->setsettings(QStringLiteral("115200,N,8,1"));
     lblPortSetting->setText(MSComm1->settings());
-    rxbuffer.clear();
+    session_->clearreceived();
     drawgraph();
-    rx.end();
     cmbSerialPort->setCurrentIndex(9);
 }
 
 void Form1::Form_Unload() {
     // A read-back still running ends here, its answer not: the next program
     // on the line waits for the rest of it.
-    if (rx.getting) lateanswer.abandoned(MSComm1->devicepath());
-    if (MSComm1->isopen()) closeport();
+    closeport();
 }
 
 void Form1::setsessionlog(SessionLog* log) {
     sessionlog = log;
+    session_->setlog(log);
     if (log) log->onfailure([this](const QString& why) { txtStatus->setText(why); });
 }
 

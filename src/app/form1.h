@@ -9,9 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "link/lineassembly.h"
-#include "protocol/interpreter.h"
-#include "protocol/lateanswer.h"
+#include "protocol/linksession.h"
 #include "waveform/table.h"
 
 class QComboBox;
@@ -110,15 +108,12 @@ class Form1 : public QWidget {
 
     QTimer* tmrState;       // port state display, 400 ms
     QTimer* tmrComTimeout;  // link watchdog, 1000 ms
-    QTimer* tmrGetting;     // read-back deadline, 2000 ms, on only during a read-back
+    QTimer* tmrGetting;  // read-back deadline, 2000 ms, on only during a read-back (the session's)
     SerialPort* MSComm1;
 
-    // Shared state.
+    // The table shown and edited. What arrives on the line (the receive
+    // buffer, the read-back) is the session's, object name "session".
     Waveform waveform{};
-    LineAssembly rxbuffer;  // received text not yet ended by a carriage return
-    bool rxactivity = false;
-    Reception rx;           // getting, pointcount, boguscount and the staged points
-    LateAnswer lateanswer;  // a read-back given up on whose answer may still come
     // Every change of the table, one step each, for Ctrl+Z and Ctrl+Y.
     QUndoStack* history;
 
@@ -153,7 +148,6 @@ class Form1 : public QWidget {
     void cmdLigar_Click();
     void cmdDesligar_Click();
     void tmrState_Timer();
-    void MSComm1_OnComm();
     void MSComm1_LinkLost();
     void tmrComTimeout_Timer();
     // Controller commands and waveform transfer.
@@ -197,15 +191,14 @@ class Form1 : public QWidget {
     void setcaption(QLabel* label, const QString& caption);
     void reportfailure(int code, const char* description);
     void capmessages();
-    // parseline but for the status captions: a status line's meaning is
-    // returned for showstatus, so a batch of lines sets them once.
-    std::optional<LineMeaning> interpret(const QByteArray& line);
+    // A line's meaning on the screen, all but the status captions, which
+    // showstatus sets once for a batch of lines.
+    void showline(const QByteArray& line, const LineMeaning& meaning);
     void showstatus(const LineMeaning& status);
+    void transferended(LinkSession::Transfer kind, LinkSession::Outcome outcome,
+                       const Waveform& table);
     // Closes the port, telling the operator of output the line did not take.
     void closeport();
-    void logport(const char* what);
-    // Ends a read-back that did not complete: deadline off, buttons back.
-    void endreadback();
 
     void buildtablekeys();
     // Undoes (back) or redoes one step: a text box's typing, else the table's.
@@ -237,6 +230,7 @@ class Form1 : public QWidget {
     // The read-back the note speaks of, while its entries differ.
     std::optional<Comparison> differing_;
     QStringList ramptexts_;  // the ramp dialog's last numbers, offered again
+    LinkSession* session_;
 };
 
 }  // namespace gaspuff

@@ -12,7 +12,6 @@
 
 #include "app/form1.h"
 #include "app/shape.h"
-#include "link/serialport.h"
 #include "protocol/sessionlog.h"
 #include "waveform/records.h"
 
@@ -36,40 +35,23 @@ std::optional<QColor> statecolour(const QByteArray& state) {
 }  // namespace
 
 void Form1::parseline(const QByteArray& line) {
-    if (const auto status = interpret(line)) showstatus(*status);
+    session_->parseline(line);
 }
 
-std::optional<LineMeaning> Form1::interpret(const QByteArray& line) {
-    std::optional<LineMeaning> status;
+void Form1::showline(const QByteArray& line, const LineMeaning& m) {
     try {
-        // The last point replaces the table at once: keep the one shown, for
-        // undo and for the comparison.
-        std::optional<Waveform> shown;
-        if (rx.getting && rx.pointcount == kWaveformLength - 1) shown = waveform;
-        LineMeaning m = interpretline(line, rx, waveform);
         switch (m.kind) {
             case LineKind::Status:
                 // The fill follows every line, so a state word with no colour
                 // keeps the last known state's colour, as it does line by line.
                 if (const auto colour = statecolour(m.state)) shpState->setfillcolor(*colour);
-                status = std::move(m);
                 break;
             case LineKind::Point:
-                if (m.point == PointResult::Bogus) {
-                    txtStatus->setText(
-                        QStringLiteral("%1 bogus points received").arg(rx.boguscount));
-                } else if (m.point == PointResult::Completed) {
-                    txtStatus->setText(QStringLiteral("%1 points received").arg(kWaveformLength));
-                    tmrGetting->stop();
-                    const Waveform received = waveform;
-                    changetable(QStringLiteral("Get Waveform"), shown.value_or(received), received);
-                    enablebuttons();
-                    if (sessionlog) sessionlog->waveform("received", waveform);
-                    comparereadback(shown.value_or(received), received);
-                }
+                if (m.point == PointResult::Bogus)
+                    txtStatus->setText(QStringLiteral("%1 bogus points received")
+                                           .arg(session_->reception().boguscount));
                 break;
             case LineKind::Message:
-                lateanswer.received(line);
                 lstMessages->insertItem(0, QString::fromLatin1(line));
                 lstMessages->setCurrentRow(0);
                 break;
@@ -77,14 +59,13 @@ std::optional<LineMeaning> Form1::interpret(const QByteArray& line) {
                 break;
             case LineKind::Overflow:
                 reportfailure(6, "Overflow");
-                return status;
+                return;
         }
     } catch (const std::bad_alloc&) {
         reportfailure(7, "Out of memory");
-        return status;
+        return;
     }
     capmessages();
-    return status;
 }
 
 void Form1::showstatus(const LineMeaning& status) {
@@ -121,17 +102,9 @@ void Form1::enablebuttons() {
 }
 
 bool Form1::sendcommand(const char* word) {
-    if (!MSComm1->isopen()) {
-        txtStatus->setText(QStringLiteral("Not connected!"));
-        return false;
-    }
-    const QByteArray command = QByteArray(word) + '\r';
-    if (!MSComm1->output(command)) {
-        txtStatus->setText(MSComm1->errorstring());
-        return false;
-    }
-    if (sessionlog) sessionlog->sent(command);
-    return true;
+    if (session_->command(word)) return true;
+    txtStatus->setText(session_->error());
+    return false;
 }
 
 void Form1::cmdArm_Click() {
@@ -155,47 +128,34 @@ void Form1::cmdStop_Click() {
 }
 
 void Form1::cmdSend_Click() {
-    if (!sendcommand("load")) return;
-    disablebuttons();
-    if (MSComm1->output(uploadtext(waveform))) {
-        txtStatus->setText(QStringLiteral("Sent %1 points").arg(kWaveformLength));
-        lastsent_ = Sent{waveform, QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))};
-        if (sessionlog) sessionlog->waveform("sent", waveform);
-    } else {
-        txtStatus->setText(MSComm1->errorstring());
-    }
-    enablebuttons();
+    if (!session_->upload(waveform)) txtStatus->setText(session_->error());
 }
 
 void Form1::cmdGet_Click() {
-    // The rest of an answer given up on would be taken as this one's first
-    // points: Get is refused until the line has been quiet long enough.
-    if (MSComm1->isopen())
-        if (const qint64 wait = lateanswer.delay(MSComm1->devicepath()); wait > 0) {
-            txtStatus->setText(
-                QStringLiteral("An earlier answer may still be arriving: Get again in %1 s")
-                    .arg((wait + 999) / 1000));
-            return;
-        }
-    if (!sendcommand("get")) return;
-    rx.start();
-    disablebuttons();
-    tmrGetting->start();
-}
-
-void Form1::endreadback() {
-    tmrGetting->stop();
-    rx.end();
-    enablebuttons();
+    if (!session_->get()) txtStatus->setText(session_->error());
 }
 
 void Form1::tmrGetting_Timer() {
-    // The read-back missed its deadline: the staged points are dropped and
-    // the table and graph stay as they were. The rest of the answer may
-    // still come.
-    endreadback();
-    lateanswer.abandoned(MSComm1->devicepath());
-    txtStatus->setText(QStringLiteral("Communication timeout"));
+    session_->expire();
+}
+
+void Form1::transferended(LinkSession::Transfer kind, LinkSession::Outcome outcome,
+                          const Waveform& table) {
+    enablebuttons();
+    if (kind == LinkSession::Transfer::Upload) {
+        if (outcome != LinkSession::Outcome::Done) return;  // cmdSend_Click says why
+        txtStatus->setText(QStringLiteral("Sent %1 points").arg(kWaveformLength));
+        lastsent_ = Sent{table, QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))};
+    } else if (outcome == LinkSession::Outcome::Done) {
+        txtStatus->setText(QStringLiteral("%1 points received").arg(kWaveformLength));
+        const Waveform shown = waveform;
+        changetable(QStringLiteral("Get Waveform"), shown, table);
+        comparereadback(shown, table);
+    } else if (outcome == LinkSession::Outcome::TimedOut) {
+        // The staged points are dropped and the table and graph stay as they
+        // were. The rest of the answer may still come.
+        txtStatus->setText(QStringLiteral("Communication timeout"));
+    }
 }
 
 }  // namespace gaspuff

@@ -117,9 +117,8 @@ void Form1::pastetable() {
 void Form1::cmdReset_Click() {
     // The partial line goes; a line feed still due after the last carriage
     // return stays part of that line's end.
-    rxbuffer.text.clear();
+    session_->clearreceived();
     changetable(QStringLiteral("Reset"), waveform, Waveform{});
-    rx.end();
     lstMessages->clear();
     txtStatus->clear();
 }

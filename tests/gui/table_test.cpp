@@ -94,7 +94,7 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
              port->feed("hello\rarmed|5|on\rhalf a li");
              press(form.lstMessages, Qt::Key_Escape, Qt::NoModifier);
              // The message list, the status box and the half line go too; the rest stays.
-             EXPECT_EQ(std::tuple(messages(), status(), form.rxbuffer.text, form.amptxt->text(),
+             EXPECT_EQ(std::tuple(messages(), status(), session().pending(), form.amptxt->text(),
                                   form.lblState->text(), port->isopen()),
                        std::tuple(QStringList(), "", QByteArray(), "60", "armed", true));
          },
@@ -110,7 +110,7 @@ TEST_F(Table, EachChangeIsUndoneAndRedoneByItsKeysWhereverTheFocusIs) {
         press(focus, Qt::Key_Z);
         // Redrawn; the message list and a half line are the controller's, not the table's.
         EXPECT_EQ(std::tuple(form.waveform, status(), form.wavegraph->image() == drawn, messages(),
-                             form.rxbuffer.text),
+                             session().pending()),
                   std::tuple(before, "Undone: " + what, true, QStringList(), QByteArray()))
             << row;
         press(focus, Qt::Key_Y);

@@ -30,6 +30,8 @@ class Panel : public ::testing::Test {
     QTemporaryDir dir;  // for the files a test writes
 
     QString status() const { return form.txtStatus->text(); }
+    // What the window's session holds of the line.
+    const LinkSession& session() const { return *form.findChild<LinkSession*>("session"); }
     void connect() {
         form.cmdLigar_Click();
         port->writes.clear();

@@ -7,11 +7,9 @@
 #include <cstdio>
 
 #include "interrupts.h"
-#include "link/lineassembly.h"
 #include "options.h"
 #include "protocol/sessionlog.h"
 #include "waveform/files.h"
-#include "waveform/records.h"
 
 namespace gaspuff::ctl {
 
@@ -38,41 +36,33 @@ void RecentMessages::sayall() const {
     sayleftout();
 }
 
-Client::Client(SessionLog* log, const Interrupts* interrupts) : log_(log), interrupts_(interrupts) {
-    connect(&port_, &SerialPort::received, this, &Client::onreceived);
-    connect(&port_, &SerialPort::linklost, this, &Client::onlinklost);
+Client::Client(SessionLog* log, const Interrupts* interrupts) : interrupts_(interrupts) {
+    session_.setlog(log);
+    connect(&session_, &LinkSession::line, this, [this](const QByteArray& text) {
+        lines_.push_back(text);
+        emit wake();
+    });
+    connect(&session_, &LinkSession::linklost, this, [this] {
+        lost_ = true;
+        emit wake();
+    });
     connect(interrupts_, &Interrupts::interrupted, this, &Client::wake);
 }
 
 SerialPort::OpenResult Client::open(const CtlOptions& options) {
     port_.setsettings(QStringLiteral("115200,N,8,1"));
-    device_ = options.device;
-    if (!device_.isEmpty())
-        port_.setdevice(device_);
-    else
-        port_.setcommport(static_cast<int16_t>(options.port));
-    const SerialPort::OpenResult result = port_.open();
-    if (result == SerialPort::Opened) logport("opened");
-    return result;
-}
-
-QString Client::portname() const {
-    return device_.isEmpty() ? QStringLiteral("Port %1").arg(port_.commport())
-                             : QStringLiteral("Port %1").arg(device_);
+    port_.setdevice(options.device);
+    if (options.device.isEmpty()) port_.setcommport(static_cast<int16_t>(options.port));
+    session_.setgivenname(options.device);
+    return session_.open();
 }
 
 bool Client::command(const char* word) {
-    if (interruptexit() != 0) return false;
-    const QByteArray text = QByteArray(word) + '\r';
-    if (!port_.output(text)) return false;
-    if (log_) log_->sent(text);
-    return true;
+    return interruptexit() == 0 && session_.command(word);
 }
 
 bool Client::upload(const Waveform& table) {
-    if (!command("load") || !port_.output(uploadtext(table))) return false;
-    if (log_) log_->waveform("sent", table);
-    return true;
+    return interruptexit() == 0 && session_.upload(table);
 }
 
 Client::Wait Client::await(const QDeadlineTimer& deadline,
@@ -124,31 +114,7 @@ int Client::writefailed() const {
 }
 
 qint64 Client::close() {
-    if (!port_.isopen()) return 0;
-    const qint64 dropped = port_.close();
-    logport("closed");
-    return dropped;
-}
-
-void Client::onreceived() {
-    receive(rxbuffer_, port_.input(), [this](const QByteArray& line) {
-        if (log_) log_->received(line);
-        lines_.push_back(line);
-    });
-    emit wake();
-}
-
-void Client::onlinklost() {
-    lost_ = true;
-    logport("lost");
-    emit wake();
-}
-
-void Client::logport(const char* what) {
-    if (!log_) return;
-    const QString device = port_.devicepath();
-    log_->port(device_.isEmpty() ? QStringLiteral("Com %1").arg(port_.commport()) : device, what,
-               device);
+    return session_.close();
 }
 
 }  // namespace gaspuff::ctl

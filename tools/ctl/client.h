@@ -8,8 +8,8 @@
 #include <deque>
 #include <functional>
 
-#include "link/lineassembly.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
+#include "protocol/linksession.h"
 #include "waveform/table.h"
 
 namespace gaspuff {
@@ -58,11 +58,12 @@ class Client : public QObject {
     // The port of the options (--device, else Com N) at 115200,n,8,1.
     SerialPort::OpenResult open(const CtlOptions& options);
     // "Port 10", or "Port PATH" for a device given by its path.
-    QString portname() const;
+    QString portname() const { return session_.portname(); }
+    const LinkSession& session() const { return session_; }
     QString errorstring() const { return port_.errorstring(); }
     // The device the port has open, or opened last.
     QString devicepath() const { return port_.devicepath(); }
-    SessionLog* log() const { return log_; }
+    SessionLog* log() const { return session_.log(); }
 
     // Writes word and a carriage return in one write, as the panel does.
     bool command(const char* word);
@@ -89,15 +90,9 @@ class Client : public QObject {
     void wake();
 
   private:
-    void onreceived();
-    void onlinklost();
-    void logport(const char* what);
-
-    QtSerialPort port_;
-    QString device_;  // as given, empty for Com N
-    SessionLog* log_;
+    AnyPort port_;
+    LinkSession session_{&port_};
     const Interrupts* interrupts_;
-    LineAssembly rxbuffer_;
     std::deque<QByteArray> lines_;  // received, not yet handed to a waiter
     bool lost_ = false;
 };

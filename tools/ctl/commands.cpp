@@ -125,22 +125,9 @@ int confirm(Client& client, const Expect& e, const CtlOptions& o) {
 }
 
 int openport(Client& client, const CtlOptions& o) {
-    const char* why = nullptr;
-    switch (client.open(o)) {
-        case SerialPort::Opened:
-            return kSuccess;
-        case SerialPort::NoSuchPort:
-            why = "does not exist";
-            break;
-        case SerialPort::AlreadyOpen:
-            why = "is already open";
-            break;
-        case SerialPort::OpenFailed:
-            why = "open failed";
-            break;
-    }
-    say(QStringLiteral("%1 %2 (%3)")
-            .arg(client.portname(), QLatin1String(why), client.errorstring()));
+    const SerialPort::OpenResult result = client.open(o);
+    if (result == SerialPort::Opened) return kSuccess;
+    say(QStringLiteral("%1 (%2)").arg(client.session().openwords(result), client.errorstring()));
     return kNoPort;
 }
 

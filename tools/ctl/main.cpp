@@ -45,8 +45,7 @@ int runprogram(const QStringList& args, const Interrupts& interrupts) {
     Client client(log.get(), &interrupts);
     int code = run(options, client, log.get());
     if (const qint64 dropped = client.close(); dropped > 0) {
-        say(QStringLiteral("%1 characters of output not sent: the line did not take them")
-                .arg(dropped));
+        say(LinkSession::unsentwords(dropped));
         if (code == kSuccess) code = kNotConfirmed;
     }
     return code;

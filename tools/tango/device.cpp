@@ -15,7 +15,8 @@ constexpr int kTransferMs = 2800;
 
 const char* const kDescription =
     "A gas-puff valve controller on a serial line (device property Port: a number N for "
-    "Com N, or a device path). State: stop ON, standby STANDBY, armed ALARM, load MOVING, "
+    "Com N, a device path, or a network serial server's URL). State: stop ON, standby STANDBY, "
+    "armed ALARM, load MOVING, "
     "generate RUNNING; no character for a second (Communication timeout) UNKNOWN; port not "
     "open, taken or lost FAULT; opening, or open before the first status line, INIT.";
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "protocol/linksession.h"
 
 namespace gaspuff::tango {
@@ -79,7 +79,7 @@ class Valve : public QObject {
     void finish(const Outcome& outcome);
     void forget();
 
-    QtSerialPort port_;
+    AnyPort port_;  // a device, or a network serial server for a URL
     LinkSession line_;
     Snapshot s_;
     QTimer watchdog_, reopen_;
