@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: MIT
+// gaspuff-tango, the real server, without a Tango database (its device and
+// Port property from a file), in front of the real simulator or a raw line
+// linked as Com 10, driven by a real Tango client. One server for the file;
+// each test plugs its own line in and has the device opened anew by Init.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <tango.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <optional>
+
+#include "rawpty.h"
+#include "simprocess.h"
+
+using namespace gaspuff;
+
+namespace {
+
+struct Server {
+    test::PortsFolder ports;  // the simulator links itself as Com 10
+    QTemporaryDir dir;
+    QProcess process;
+    std::unique_ptr<Tango::DeviceProxy> dev;
+    QString address;
+};
+std::unique_ptr<Server> server;
+
+std::string text(Tango::DeviceProxy& dev, const char* name) {
+    std::string value;
+    dev.read_attribute(name) >> value;
+    return value;
+}
+
+// The DevFailed's reason and description, empty when the call went through.
+template <typename F>
+std::string refusal(F call) {
+    try {
+        call();
+    } catch (const Tango::DevFailed& e) {
+        return std::string(e.errors[0].reason.in()) + ": " + e.errors[0].desc.in();
+    }
+    return {};
+}
+
+bool waitfor(const std::function<bool()>& pred, int ms) {
+    return QTest::qWaitFor(
+        [&] {
+            try {
+                return pred();
+            } catch (const Tango::DevFailed&) {
+                return false;
+            }
+        },
+        ms);
+}
+
+// The read part of Waveform (a read-write attribute brings its set point too).
+std::vector<short> table(Tango::DeviceProxy& dev) {
+    std::vector<short> values;
+    dev.read_attribute("Waveform") >> values;
+    values.resize(std::min<size_t>(values.size(), 1000));
+    return values;
+}
+
+std::vector<short> counting() {
+    std::vector<short> table(1000);
+    for (int i = 0; i < 1000; ++i) table[i] = static_cast<short>(i % 101);
+    return table;
+}
+
+// A loopback port nobody listens on now.
+int freeport() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+class Device : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        server = std::make_unique<Server>();
+        const int port = freeport();
+        const QString db = server->dir.filePath("devices.db");
+        QFile f(db);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(
+                "gaspuff-tango/test/DEVICE/GasPuffValve: \"test/gaspuff/1\"\n"
+                "test/gaspuff/1->Port: \"10\"\n");
+        f.close();
+        server->process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        server->process.start(GASPUFF_TANGO_PATH,
+                              {"test", "-file=" + db, "-ORBendPoint",
+                               QStringLiteral("giop:tcp:127.0.0.1:%1").arg(port)});
+        for (QDeadlineTimer deadline(10000);
+             !server->process.readAllStandardOutput().contains("Ready") && !deadline.hasExpired();)
+            server->process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        server->address = QStringLiteral("tango://127.0.0.1:%1/test/gaspuff/1#dbase=no").arg(port);
+        server->dev = std::make_unique<Tango::DeviceProxy>(server->address.toStdString().c_str());
+    }
+    static void TearDownTestSuite() {
+        server->dev.reset();
+        server->process.terminate();  // by its pid
+        if (!server->process.waitForFinished(5000)) server->process.kill();
+        server.reset();
+    }
+    void TearDown() override { sim.reset(); }
+
+    // A simulator as Com 10, opened anew by Init; true once its first status
+    // line is known.
+    bool plug(const QStringList& args) {
+        sim.reset();
+        // What an earlier test linked stays open in the server until Init.
+        QFile::remove(server->ports.path() + "/com10");
+        sim.emplace(args);
+        dev().command_inout("Init");
+        return waitfor([&] { return !text(dev(), "ControllerState").empty(); }, 3000);
+    }
+    static Tango::DeviceProxy& dev() { return *server->dev; }
+
+    std::optional<test::SimProcess> sim;
+};
+
+struct Seen : Tango::CallBack {
+    std::vector<std::string> values;
+    void push_event(Tango::EventData* e) override {
+        std::string v;
+        if (!e->err && (*e->attr_value >> v)) values.push_back(v);
+    }
+};
+
+TEST_F(Device, StateAndAttributesFollowTheControllerAndChangesArriveAsEvents) {
+    ASSERT_TRUE(plug({"--status-ms", "50"})) << sim->errors().toStdString();
+    EXPECT_EQ(dev().state(), Tango::ON);
+    EXPECT_NE(text(dev(), "Link").find(": open"), std::string::npos) << text(dev(), "Link");
+    Seen seen;
+    const int id = dev().subscribe_event("ControllerState", Tango::CHANGE_EVENT, &seen);
+    struct Row {
+        const char* command;
+        std::string state, autoarm;
+        Tango::DevState tango;
+        std::string words;
+    };
+    const Row rows[] = {
+        {"Standby", "standby", "off", Tango::STANDBY, "Controller in standby, auto-arm off"},
+        {"Arm", "armed", "off", Tango::ALARM, "Controller armed, auto-arm off, uptime "},
+        {"AutoArmOn", "armed", "on", Tango::ALARM, "auto-arm on"},
+        {"Shoot", "generate", "on", Tango::RUNNING, "Controller firing a shot"},
+        {"Stop", "stop", "on", Tango::ON, "Controller stopped"},
+        {"AutoArmOff", "stop", "off", Tango::ON, "(Port 10 open)"},
+    };
+    for (const Row& r : rows) {
+        dev().command_inout(r.command);
+        EXPECT_TRUE(waitfor(
+            [&] {
+                return text(dev(), "ControllerState") == r.state &&
+                       text(dev(), "AutoArm") == r.autoarm && dev().state() == r.tango &&
+                       dev().status().find(r.words) != std::string::npos;
+            },
+            2000))
+            << r.command << ": " << dev().status();
+    }
+    EXPECT_NE(text(dev(), "LastMessage").find("stopped"), std::string::npos);
+    EXPECT_FALSE(text(dev(), "Uptime").empty());
+    EXPECT_TRUE(waitfor([&] { return seen.values.size() >= 5; }, 2000));
+    dev().unsubscribe_event(id);
+    const std::vector<std::string> firsts(seen.values.begin(), seen.values.begin() + 5);
+    EXPECT_EQ(firsts, (std::vector<std::string>{"stop", "standby", "armed", "generate", "stop"}));
+}
+
+TEST_F(Device, CommandsWriteThePanelsBytesAndASilentLineIsUnknown) {
+    test::RawPty line;
+    server->ports.link(10, line.slavepath());
+    dev().command_inout("Init");
+    const std::pair<const char*, QByteArray> rows[] = {
+        {"Arm", "arm\r"},     {"AutoArmOn", "auto_arm_on\r"}, {"AutoArmOff", "auto_arm_off\r"},
+        {"Shoot", "shoot\r"}, {"Standby", "standby\r"},       {"Stop", "stop\r"},
+    };
+    for (const auto& [command, bytes] : rows) {
+        dev().command_inout(command);
+        EXPECT_EQ(line.read(1000, bytes.size()), bytes) << command;
+    }
+    // Nothing came for a second.
+    EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::UNKNOWN; }, 3000)) << dev().status();
+    EXPECT_NE(dev().status().find("Communication timeout"), std::string::npos);
+    const QByteArray said = "armed|7|on\rvalve \x01hot\\\r";
+    ASSERT_EQ(::write(line.masterfd(), said.constData(), said.size()), said.size());
+    EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::ALARM; }, 2000)) << dev().status();
+    EXPECT_EQ(text(dev(), "LastMessage"), R"(valve \x01hot\\)");
+}
+
+TEST_F(Device, AWaveformWriteIsVerifiedAndWhatTheControllerHoldsIsNamed) {
+    struct Row {
+        QStringList sim;
+        std::vector<short> table;
+        std::string refused;  // empty: the write succeeds
+    };
+    const Row rows[] = {
+        {{"--fast"}, counting(), ""},
+        {{"--fast", "--corrupt", "1"},
+         counting(),
+         "VerificationFailed: Verification failed: 1 of "
+         "the 1000 entries not read back as written: "
+         "t=500: wrote 96, holds 0"},
+        {{"--fast"}, {1, 2, 3}, "WrongLength: Waveform takes exactly 1000 values, not 3"},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(plug(r.sim)) << sim->errors().toStdString();
+        std::vector<short> values = r.table;
+        Tango::DeviceAttribute value("Waveform", values);
+        const std::string got = refusal([&] { dev().write_attribute(value); });
+        EXPECT_TRUE(r.refused.empty() ? got.empty() : got.starts_with(r.refused)) << got;
+        if (r.refused.empty()) {
+            EXPECT_EQ(table(dev()), r.table);
+        }
+    }
+}
+
+TEST_F(Device, ReadBackTakesTheControllersTable) {
+    QFile f(server->dir.filePath("table.txt"));
+    std::vector<short> table = counting();
+    std::reverse(table.begin(), table.end());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (short v : table) f.write(QByteArray::number(v) + "\r\n");
+    f.close();
+    ASSERT_TRUE(plug({"--table", f.fileName()})) << sim->errors().toStdString();
+    dev().command_inout("ReadBack");
+    EXPECT_EQ(::table(dev()), table);
+}
+
+TEST_F(Device, ALostOrTakenLineIsFaultAndReopenedByItself) {
+    ASSERT_TRUE(plug({"--status-ms", "50"})) << sim->errors().toStdString();
+    sim.reset();  // killed outright
+    EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::FAULT; }, 3000)) << dev().status();
+    EXPECT_EQ(text(dev(), "ControllerState"), "");
+    EXPECT_NE(dev().status().find("the link was lost"), std::string::npos) << dev().status();
+    EXPECT_NE(refusal([&] { dev().command_inout("Arm"); }).find("Not connected! (Port 10"),
+              std::string::npos);
+    // Back, but held by another program before the device retries.
+    sim.emplace(QStringList{"--status-ms", "50"});
+    QSerialPort elsewhere(sim->slavepath());
+    ASSERT_TRUE(elsewhere.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(
+        waitfor([&] { return dev().status().starts_with("Port 10 is already open"); }, 8000))
+        << dev().status();
+    EXPECT_EQ(dev().state(), Tango::FAULT);
+    elsewhere.close();
+    EXPECT_TRUE(waitfor([&] { return dev().state() == Tango::ON; }, 8000)) << dev().status();
+}
+
+TEST_F(Device, ATransferRefusesOtherClientsLockedCommands) {
+    ASSERT_TRUE(plug({"--stall-ms", "1000"})) << sim->errors().toStdString();
+    Tango::DeviceProxy other(server->address.toStdString().c_str());
+    std::vector<short> table = counting();
+    Tango::DeviceAttribute value("Waveform", table);
+    const long id = dev().write_attribute_asynch(value);
+    ASSERT_TRUE(waitfor([&] { return other.status().find("transfer") != std::string::npos; }, 2000))
+        << other.status();
+    for (const char* command : {"Init", "Arm", "Shoot", "Stop", "ReadBack"})
+        EXPECT_EQ(refusal([&] { other.command_inout(command); }).substr(0, 19),
+                  "TransferInProgress:")
+            << command;
+    EXPECT_EQ(refusal([&] { other.command_inout("AutoArmOn"); }), "");
+    EXPECT_EQ(refusal([&] { dev().write_attribute_reply(id, 3000); }), "");
+}
+
+}  // namespace
