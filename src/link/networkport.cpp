@@ -9,8 +9,8 @@
 #include <thread>
 #include <utility>
 
+#include "diagnostics.h"
 #include "link/networkaddress.h"
-#include "logging.h"
 
 #ifdef Q_OS_UNIX
 #include <netdb.h>

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "diagnostics.h"
 #include "link/comname.h"
-#include "logging.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "protocol/interpreter.h"
 
-#include "logging.h"
+#include "diagnostics.h"
 #include "protocol/number.h"
 
 namespace gaspuff {

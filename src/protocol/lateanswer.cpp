@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "logging.h"
+#include "diagnostics.h"
 #include "protocol/number.h"
 
 namespace gaspuff {

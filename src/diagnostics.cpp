@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "logging.h"
+#include "diagnostics.h"
 
 namespace gaspuff {
 
