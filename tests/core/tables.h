@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Tables for the core tests, built from runs of equal entries or entry by
 // entry, so that an expectation reads as the shape it stands for.
