@@ -64,6 +64,20 @@ bool isrecord(const QByteArray& line, const QString& what) {
         .hasMatch();
 }
 
+// Writes past bytes fail (File too large) for its lifetime, instead of raising SIGXFSZ.
+class FileSizeLimit {
+    rlimit saved_{};
+
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{bytes, saved_.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+};
+
 class Files : public ::testing::Test {
   protected:
     QTemporaryDir dir;
@@ -77,8 +91,7 @@ class Files : public ::testing::Test {
     QByteArrayList lines(const QString& file) const {
         QFile f(file);
         QByteArrayList all;
-        if (f.open(QIODevice::ReadOnly))
-            while (!f.atEnd()) all << f.readLine();
+        for (f.open(QIODevice::ReadOnly); !f.atEnd();) all << f.readLine();
         return all;
     }
 };
@@ -173,13 +186,10 @@ TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
     // Past a file-size limit.
     const QString limited = path("limited.txt");
     ASSERT_EQ(savewaveform(limited, kPatterned), "");
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{1000, saved.rlim_max};  // well below a table
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    fails(limited, "File too large", kPatterned);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    {
+        const FileSizeLimit limit(1000);  // well below a table
+        fails(limited, "File too large", kPatterned);
+    }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("limited.txt"));
 
     // In a folder that refuses new files, as an operator without root's
@@ -202,13 +212,10 @@ TEST_F(WaveformFiles, AFailedSaveNamesItsCauseAndLeavesTheOldFileAsItWas) {
 }
 
 TEST_F(WaveformFiles, NamesInvalidInUtf8ReachTheFileSystemByteForByte) {
-    const QByteArray names[] = {
-        "latin1_\xe9.txt", "\xc3\xa4\xc3\xb6-\xe6\xb3\xa2.txt",  // the second valid UTF-8
-        "\xed\xa0\x80",    "\xc0\xaf",  // an encoded surrogate, an overlong "/"
-        "\xe6\xb3",        "\xf4\x90\x80\x80",
-        "a\xff\xfe\x80",
-    };
-    for (const QByteArray& bytes : names) {
+    // Latin-1, valid UTF-8, an encoded surrogate, an overlong "/", cut short, past U+10FFFF.
+    for (const QByteArray bytes :
+         {"latin1_\xe9.txt", "\xc3\xa4\xc3\xb6-\xe6\xb3\xa2.txt", "\xed\xa0\x80", "\xc0\xaf",
+          "\xe6\xb3", "\xf4\x90\x80\x80", "a\xff\xfe\x80"}) {
         EXPECT_EQ(encodedname(decodedname(bytes)), bytes) << bytes.toHex().constData();
         EXPECT_TRUE(!bytes.isValidUtf8() || decodedname(bytes) == QString::fromUtf8(bytes));
     }
@@ -342,16 +349,11 @@ TEST_F(Log, ARecordCutShortLeavesTheNextOnALineOfItsOwn) {
     SessionLog log(logname);
     listen(log);
     log.received("whole");
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{rlim_t(lines(logname)[0].size() + 20),
-                       saved.rlim_max};  // a part of one more
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    log.received("cut short");
-    log.received("lost");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    {
+        const FileSizeLimit limit(lines(logname)[0].size() + 20);  // a part of one more
+        log.received("cut short");
+        log.received("lost");
+    }
     log.received("next");
     const QByteArrayList all = lines(logname);
     ASSERT_EQ(all.size(), 3);

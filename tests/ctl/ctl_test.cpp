@@ -115,7 +115,6 @@ TEST(Ctl, CommandsWaitForTheStatusThatConfirmsThemAndExitWithWhy) {
         {{"shoot"}, 4, "^$", "shoot not confirmed: .* reports stop [0-9]+ off\n.*shoot ignored"},
         {{"status"}, 3, "^$", "no status line within 2 s", {"--fast", "--silent"}},
         {{"--device", dev, "send", bad}, 5, "^$", "Line 2 of .*bad is not", none},
-        {{"--device", dev, "send", fifo}, 5, "^$", "/fifo: it is not a regular file\n$", none},
         {{"--device", dev, "send", "-"}, 5, "^$", "load -: send reads a file, not standard", none},
         {{"--log", fifo, "status"}, 0, "^stop", "log .*/fifo: No such device or address\n$"},
         {{"--port", "7", "status"}, 2, "^$", "Port 7 does not exist", none},

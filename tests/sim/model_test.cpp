@@ -17,12 +17,11 @@ namespace {
 
 // The start-up table as "get" answers it, one entry a line in decimal, written
 // here rather than by the panel, whose upload text is what "load" is fed.
-QByteArrayList demolines() {
+const QByteArrayList points = [] {
     QByteArrayList lines;
     for (int16_t v : demotable()) lines << QByteArray::number(v);
     return lines;
-}
-const QByteArrayList points = demolines();
+}();
 const QByteArray answer = points.join('\r') + '\r';
 
 // Text arrives at now, after what fell due by then has run; then every line that
