@@ -38,6 +38,26 @@ struct Held {
 };
 thread_local Held held;
 
+// Requests run unserialized, so a client's read of an attribute and an event
+// pushed for it from the owner thread would share the attribute's value
+// buffer. A read holds the attribute's own mutex from its read method until
+// the value is on its way; a push takes the same one. (State and Status are
+// read without it, and the read method never waits for the owner thread, so
+// the owner never waits on a reader that waits on it.)
+class Locked {
+  public:
+    Locked(Tango::DeviceImpl& dev, const char* name)
+        : mutex_(*dev.get_device_attr()->get_attr_by_name(name).get_attr_mutex()) {
+        mutex_.lock();
+    }
+    ~Locked() { mutex_.unlock(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+  private:
+    omni_mutex& mutex_;
+};
+
 class TextAttr : public Tango::Attr {
   public:
     TextAttr(const char* name, const char* description, const char* unit = "")
@@ -257,6 +277,7 @@ void ValveDevice::publish(bool all) {
         if (!all && now == before) return;
         QByteArray copy = now;
         char* p = copy.data();
+        const Locked guard(*this, name);
         push_change_event(name, &p);
         push_archive_event(name, &p);
     };
@@ -285,6 +306,7 @@ void ValveDevice::publish(bool all) {
 void ValveDevice::pushtable(const Waveform& table) {
     Waveform copy = table;
     try {
+        const Locked guard(*this, "Waveform");
         push_change_event("Waveform", copy.data(), kWaveformLength);
         push_archive_event("Waveform", copy.data(), kWaveformLength);
     } catch (const Tango::DevFailed& e) {
