@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+#include "controller.h"
 #include "rawpty.h"
 #include "simprocess.h"
 
@@ -217,15 +218,10 @@ TEST_F(Device, AWaveformWriteIsVerifiedAndWhatTheControllerHoldsIsNamed) {
 }
 
 TEST_F(Device, ReadBackTakesTheControllersTable) {
-    QFile f(server->dir.filePath("table.txt"));
-    std::vector<short> table = counting();
-    std::reverse(table.begin(), table.end());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    for (short v : table) f.write(QByteArray::number(v) + "\r\n");
-    f.close();
-    ASSERT_TRUE(plug({"--table", f.fileName()})) << sim->errors().toStdString();
+    ASSERT_TRUE(plug({"--fast"})) << sim->errors().toStdString();  // with its start-up table
     dev().command_inout("ReadBack");
-    EXPECT_EQ(::table(dev()), table);
+    const Waveform held = gaspuff::sim::demotable();
+    EXPECT_EQ(::table(dev()), std::vector<short>(held.begin(), held.end()));
 }
 
 TEST_F(Device, ALostLineIsFaultAndReopenedByItself) {
