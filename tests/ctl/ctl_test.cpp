@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 // gaspuff-ctl, the real program, against the real simulator behind a
 // pseudo-terminal, or against a test playing the controller on a raw line:
-// what it prints, what it exits with, what it logs, and the files it names.
-#include <fcntl.h>
+// what it prints, what it exits with, and the files it names.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +10,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 #include <fstream>
 #include <optional>
 
@@ -125,64 +122,30 @@ TEST(Ctl, CommandsWaitForTheStatusThatConfirmsThemAndExitWithWhy) {
 TEST(Ctl, SendVerifiesTheTableAndGetSavesIt) {
     QTemporaryDir dir;
     // Names invalid in the locale reach the file system as the bytes given.
-    const QString held = writefile(dir, "held", counting()), log = dir.filePath("log"),
+    const QString held = writefile(dir, "held", counting()),
                   got = decodedname(encodedname(dir.path()) + "/got_\xe9");
     const QString fifties = writefile(dir, "fifties_\xe9", QByteArray("50\n").repeated(1000));
-    QByteArray wide = QByteArray("50\n").repeated(1000);
-    wide.replace(17 * 3, 3, "150\n").replace(0, 3, "-5\n");
     QString differ = "3 of the 1000 entries not read back as sent\n";  // and the first few
     for (int t : {250, 500, 750}) differ += QString(".*t=%1: sent 50, holds 0\n").arg(t);
     const QStringList stalls{"--fast", "--stall-ms", "2500"};
-    const QString dropped =
-        "2 of the 1000 entries not read back as sent\n"
-        ".*t=0: sent -5, outside 0..100.*\n.*t=17: sent 150, outside 0..100";
     runrows({
         {{"send", fifties}, 0, "^$", "^$", {"--fast", "--status-ms", "50"}},  // verified
         {{"get"}, 0, "^" + counting() + "$", "^$", {"--fast", "--table", held}},
-        // CR LF line ends: the LF ends the line, it reaches no line nor the log.
-        {{"get", got, "--log", log}, 0, "^$", "^$", {"--crlf", "--fast", "--table", held}},
+        // CR LF line ends: the LF ends the line, not a point of its own.
+        {{"get", got}, 0, "^$", "^$", {"--crlf", "--fast", "--table", held}},
         {{"send", fifties}, 4, "^$", differ, {"--fast", "--corrupt", "3"}},
-        // Values a read-back drops: a verification failure once all 1000 came.
-        {{"send", writefile(dir, "wide", wide)}, 4, "^$", dropped, {"--fast"}},
         // Each answer stalls half way past the deadline: a get after one that
         // timed out waits for its rest, then counts only its own points.
         {{"get"}, 3, "^$", "may still be arriving.*\n.*500 of 1000 points", stalls, {"get"}, 3},
     });
     EXPECT_EQ(readall(got), counting());
     for (const QString& name : {fifties, got}) ::unlink(encodedname(name).constData());  // for QDir
-    // The get's session in order, each line stamped, control characters escaped.
-    const QString at = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\S* )";
-    const QRegularExpression session("^" + at + "-- port Com 10 opened .*\n" + at +
-                                     R"(tx get\\r\n()" + at + R"(rx [^\\\s]+\n){1000,})" + at +
-                                     "-- waveform received 0 1 2 3 .*\n" + at +
-                                     "-- file saved .*\n" + at + "-- port Com 10 closed .*\n$");
-    EXPECT_TRUE(session.match(QString::fromLatin1(readall(log))).hasMatch())
-        << readall(log).left(600).toStdString();
-}
-
-TEST(Ctl, AGetAfterOneEndedBySigintWaitsForTheRestAndReadsTheRealTable) {
-    test::PortsFolder ports;
-    QTemporaryDir dir;
-    const QString held = writefile(dir, "held", counting()), log = dir.filePath("log");
-    test::SimProcess sim({"--fast", "--stall-ms", "1500", "--table", held});
-    ASSERT_FALSE(sim.slavepath().isEmpty()) << sim.errors().toStdString();
-    QProcess first;
-    first.start(QStringLiteral(GASPUFF_CTL_PATH), {"get", "--log", log});
-    // Half the answer in: then the stall.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readall(log).count(" rx ") > 400; }, 5000));
-    ::kill(static_cast<pid_t>(first.processId()), SIGINT);
-    ASSERT_TRUE(first.waitForFinished(5000));
-    EXPECT_EQ(first.exitCode(), 130) << first.readAllStandardError().toStdString();
-    EXPECT_TRUE(readall(log).contains("-- port Com 10 closed"));  // in order
-    const Outcome second = ctl({"get", dir.filePath("second")});
-    EXPECT_EQ(second.exit, 0) << second.err.toStdString();
-    EXPECT_EQ(readall(dir.filePath("second")), counting());
 }
 
 TEST(Ctl, WithAControllerOnARawLine) {
     test::RawPty line;
     QTemporaryDir dir;
-    const QString dev = line.slavepath(), log = dir.filePath("log");
+    const QString dev = line.slavepath();
     const auto answer = [&](const QByteArray& asked, const QByteArray& said) {
         if (line.read(5000, asked.size()) != asked) return false;
         return ::write(line.masterfd(), said.constData(), size_t(said.size())) == said.size();
@@ -200,21 +163,6 @@ TEST(Ctl, WithAControllerOnARawLine) {
     EXPECT_EQ(std::tuple(shoot.exitCode(), QString(shoot.readAllStandardOutput())),
               std::tuple(0, printed));
     EXPECT_EQ(shoot.readAllStandardError(), "gaspuff-ctl: ... and 5 earlier messages left out\n");
-
-    // Held up writing to a pipe that takes nothing, a signal still ends it.
-    int full[2];
-    ASSERT_EQ(::pipe2(full, O_NONBLOCK | O_CLOEXEC), 0);
-    while (::write(full[1], "x", 1) == 1) {
-    }
-    ::fcntl(full[1], F_SETFL, 0);
-    QProcess stuck;
-    stuck.setChildProcessModifier([&] { ::dup2(full[1], STDOUT_FILENO); });
-    stuck.start(QStringLiteral(GASPUFF_CTL_PATH), {"--device", dev, "get", "--log", log});
-    ASSERT_TRUE(answer("get\r", QByteArray("7\r").repeated(1000)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readall(log).contains("waveform received"); }, 5000));
-    stuck.terminate();
-    EXPECT_EQ(stuck.waitForFinished(5000) ? stuck.exitCode() : -1, 143);
-    for (int fd : full) ::close(fd);
 
     // More than 1000 points for one get: two answers ran together.
     QProcess get;

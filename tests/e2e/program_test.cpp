@@ -1,16 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The programs' command lines, the panel's start without a display, and its --log.
+// The programs' command lines and the panel's start without a display.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
-
-#include "shellargs.h"
 
 TEST(Programs, AnswerTheirCommandLinesAndSayWhyTheyEnd) {
     const QString panel = GASPUFF_PANEL_PATH, sim = GASPUFF_SIM_PATH, ctl = GASPUFF_CTL_PATH;
@@ -56,30 +49,4 @@ TEST(Programs, AnswerTheirCommandLinesAndSayWhyTheyEnd) {
         EXPECT_TRUE(said[stream - 1].startsWith(says) && said[2 - stream].isEmpty())
             << row << "\nout: " << said[0].toStdString() << "\nerr: " << said[1].toStdString();
     }
-}
-
-TEST(PanelProgram, ItsLogNeverHoldsTheWindowBackAndIsTheFileNamedByteForByte) {
-    QTemporaryDir dir;
-    const QByteArray folder = QFile::encodeName(dir.path());
-    const QByteArray fifo = folder + "/fifo", named = folder + "/log_\xe9.txt";
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    for (const QByteArray& log : {fifo, named}) {  // a FIFO nobody reads; a name invalid in UTF-8
-        // On the offscreen platform, as this test runs.
-        QProcess panel;
-        panel.start("/bin/sh", gaspuff::test::shellargs(GASPUFF_PANEL_PATH, {"--log", log}));
-        // The window is up once the program waits in its event loop for
-        // something to happen, not in opening the log.
-        const auto waiting = [&panel] {
-            QFile call(QStringLiteral("/proc/%1/syscall").arg(panel.processId()));
-            const long number =
-                call.open(QIODevice::ReadOnly) ? call.readAll().split(' ')[0].toLong() : -1;
-            return number == SYS_poll || number == SYS_ppoll;
-        };
-        EXPECT_TRUE(QTest::qWaitFor(waiting, 10000)) << log.constData();
-        struct stat st {};
-        EXPECT_EQ(::stat(log.constData(), &st), 0);
-        panel.kill();
-        panel.waitForFinished(5000);
-    }
-    ::unlink(named.constData());  // QTemporaryDir's cleanup cannot name it
 }

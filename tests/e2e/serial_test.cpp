@@ -36,10 +36,6 @@ class RealPort : public ::testing::Test {
         EXPECT_EQ(p->open(), SerialPort::Opened) << p->errorstring().toStdString();
         return p;
     }
-    // The far end writes bytes.
-    void send(const QByteArray& bytes) {
-        ASSERT_EQ(::write(pty.masterfd(), bytes.constData(), bytes.size()), bytes.size());
-    }
 };
 
 }  // namespace
@@ -96,37 +92,6 @@ TEST_F(RealPort, UnreadInputIsBoundedAndClosingLetsOutputDrainForHalfASecondAtMo
     for (int i = 0; i < 30; ++i) ASSERT_TRUE(port->output(upload));
     EXPECT_GT(port->close(), 60'000);  // more than the terminal can hold
     EXPECT_FALSE(port->isopen());
-}
-
-TEST_F(RealPort, ABusyLineIsReadAndAnnouncedOnceAFrameLosingAndChangingNothing) {
-    QtSerialPort* port = openport();
-    QSignalSpy reads(port->findChild<QSerialPort*>(), &QSerialPort::readyRead);
-    QByteArray got;
-    int announced = 0;
-    QObject::connect(port, &SerialPort::received, [&] { ++announced, got += port->input(); });
-    // A burst within one frame: one announcement, not one a line.
-    QByteArray sent("a\0\xff\r\n", 5);
-    for (int k = 0; k < 5; ++k) sent += "stop|" + QByteArray::number(k) + "|off\r";
-    send(sent);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 2000));
-    EXPECT_EQ(announced, 1);
-    // A line busy for a few hundred frames' worth of writes, a millisecond
-    // apart, split anywhere, as a UART hands them over.
-    QElapsedTimer clock;
-    clock.start();
-    for (int k = 5; k < 300; ++k) {
-        const QByteArray line = "stop|" + QByteArray::number(k) + "|off\r";
-        send(line.left(k % 9));
-        QTest::qWait(1);
-        send(line.mid(k % 9));
-        sent += line;
-    }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return got.size() >= sent.size(); }, 3000));
-    EXPECT_EQ(got, sent);
-    // Between frames the device is left alone: a few reads a frame, not one a write.
-    const qint64 frames = clock.elapsed() / (QtSerialPort::kFrameMs - 1) + 2;
-    EXPECT_LE(announced, frames);
-    EXPECT_LE(reads.count(), 3 * frames) << announced << " announcements";
 }
 
 TEST_F(RealPort, ALostFarEndClosesThePortOnceWithoutAnErrorStorm) {

@@ -29,19 +29,6 @@ class SimProcess {
 
     // The terminal's path; empty when the simulator printed none.
     QString slavepath() const { return slavepath_; }
-    // Waits at most ms for the program to end.
-    bool waitended(int ms = 5000) {
-        return process_.state() == QProcess::NotRunning || process_.waitForFinished(ms);
-    }
-    // Sends the signal, while the program runs, then waits like waitended.
-    bool endwith(int signal) {
-        const auto pid = static_cast<pid_t>(process_.processId());  // 0 once it has ended
-        return pid > 0 && ::kill(pid, signal) == 0 && waitended();
-    }
-    // The exit status, or -1 when the program crashed.
-    int exitcode() const {
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
     // Everything it wrote to standard error so far.
     QString errors() { return QString::fromLocal8Bit(errors_ += process_.readAllStandardError()); }
 
