@@ -102,7 +102,8 @@ TEST(Session, WritesAndLogsCommandsAndUploadsAndHandsOnWhatArrives) {
     EXPECT_TRUE(
         QRegularExpression(
             R"(-- port Com 1 opened \(/dev/ttyACM0\)\n.*-- port Com 1 closed )"
-            R"(\(/dev/ttyACM0\)\n.* port /dev/ttyACM0 opened\n.* tx arm\\r\n.* tx load\\r\n.* -- waveform sent )"
+            R"(\(/dev/ttyACM0\)\n.* port /dev/ttyACM0 opened\n.* tx arm\\r\n.* tx load\\r\n)"
+            R"(.* -- waveform sent )"
             R"(-7 0 .*\n.* rx p\|1\|on\n(.* rx .*\n){4}.* tx load\\r\n.*)"
             R"( -- port /dev/ttyACM0 lost\n$)")
             .match(text)
