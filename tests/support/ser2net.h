@@ -28,9 +28,9 @@ class Ser2net {
     }
 
     // One accepter ("tcp", "telnet(rfc2217),tcp") per entry, all in front of
-    // device, whose line starts as line.
-    Ser2net(const QString& device, const QStringList& accepters,
-            const QString& line = "115200n81") {
+    // device, whose line starts as line; options: YAML lines for each.
+    Ser2net(const QString& device, const QStringList& accepters, const QString& line = "115200n81",
+            const QByteArray& options = {}) {
         QByteArray yaml;
         for (const QString& accepter : accepters) {
             ports_ << freeport();
@@ -41,7 +41,8 @@ class Ser2net {
                         "  connector: serialdev,%3,%4,local\n")
                         .arg(ports_.back())
                         .arg(accepter, device, line)
-                        .toUtf8();
+                        .toUtf8() +
+                    options;
         }
         QFile f(dir_.filePath("ser2net.yaml"));
         if (program().isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(yaml) != yaml.size())
