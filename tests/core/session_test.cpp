@@ -75,11 +75,11 @@ TEST(Session, WritesAndLogsCommandsAndUploadsAndHandsOnWhatArrives) {
     QTemporaryDir dir;
     SessionLog log(dir.filePath("session.log"));
     session.setlog(&log);
-    session.setgivenname("/dev/link");  // logged by the device it opened
     port.device = "/dev/ttyACM0";
-    session.open();
+    session.open();    // Com N is logged with the device it opened
     port.feed("sto");  // a half line, dropped when the port opens again
     session.close();
+    session.setgivenname("/dev/link");  // a port given by name, by that device alone
     session.open();
     EXPECT_TRUE(session.takeactivity());
     EXPECT_FALSE(session.takeactivity());
@@ -100,10 +100,12 @@ TEST(Session, WritesAndLogsCommandsAndUploadsAndHandsOnWhatArrives) {
     ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
     const QString text = recorded.readAll();
     EXPECT_TRUE(
-        QRegularExpression(R"(-- port /dev/ttyACM0 opened\n.*-- port /dev/ttyACM0 closed)"
-                           R"(\n.*opened\n.* tx arm\\r\n.* tx load\\r\n.* -- waveform sent )"
-                           R"(-7 0 .*\n.* rx p\|1\|on\n(.* rx .*\n){4}.* tx load\\r\n.*)"
-                           R"( -- port /dev/ttyACM0 lost\n$)")
+        QRegularExpression(
+            R"(-- port Com 1 opened \(/dev/ttyACM0\)\n.*-- port Com 1 closed )"
+            R"(\(/dev/ttyACM0\)\n.* port /dev/ttyACM0 opened\n.* tx arm\\r\n.* tx load\\r\n)"
+            R"(.* -- waveform sent )"
+            R"(-7 0 .*\n.* rx p\|1\|on\n(.* rx .*\n){4}.* tx load\\r\n.*)"
+            R"( -- port /dev/ttyACM0 lost\n$)")
             .match(text)
             .hasMatch())
         << text.toStdString();

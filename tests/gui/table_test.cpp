@@ -148,11 +148,9 @@ TEST_F(Table, EnterAddsACheckedPointAndGoesBackToVoltageOrToTheRefusedBox) {
     // Voltage, time, the message (none: accepted), the entry and the level it
     // then holds, its neighbour before it keeping the 9 it had.
     const std::tuple<const char*, const char*, QString, int, int> rows[] = {
-        {"100", "999", "", 999, 100},  {"-0.4", "998.4", "", 998, 0},
-        {" 7 ", "0", "", 0, 7},        {"101", "5", amplitude, 0, 9},
-        {"-1", "5", amplitude, 0, 9},  {"100.6", "5", amplitude, 0, 9},
-        {"1,5", "5", amplitude, 0, 9}, {"200", "2000", amplitude, 0, 9},
-        {"60", "1000", time, 0, 9},    {"60", "999.6", time, 0, 9},
+        {"100", "999", "", 999, 100},     {" 7 ", "0", "", 0, 7},
+        {"101", "5", amplitude, 0, 9},    {"-1", "5", amplitude, 0, 9},
+        {"200", "2000", amplitude, 0, 9}, {"60", "1000", time, 0, 9},
         {"60", "-1", time, 0, 9}};
     for (const auto& [volts, ms, message, entry, level] : rows) {
         boxes.clear();

@@ -15,7 +15,6 @@ class FakePort : public SerialPort {
     QByteArrayList writes;
     int opens = 0;
     int closes = 0;
-    bool refusewrites = false;
     qsizetype acceptonly = -1;  // writes taken before the rest are refused; -1: all
 
     OpenResult open() override {
@@ -31,7 +30,7 @@ class FakePort : public SerialPort {
     }
     bool isopen() const override { return open_; }
     bool output(const QByteArray& text) override {
-        if (!open_ || refusewrites || writes.size() == acceptonly) return false;
+        if (!open_ || writes.size() == acceptonly) return false;
         writes.append(text);
         return true;
     }
