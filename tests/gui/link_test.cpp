@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The window as it starts, its timers, and its side of the link: Connect,
+// The window as it starts and its side of the link: Connect,
 // Disconnect, the port state display, receiving, the watchdog, a lost device
 // and closing.
 #include <sys/stat.h>
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
-#include <QTimerEvent>
-#include <functional>
 
 #include "panel.h"
 #include "rawpty.h"
@@ -32,27 +29,6 @@ TEST_F(Link, StartsWithEverythingAtItsStartingValueBeforeTheFirstTick) {
     const QImage& graph = form.wavegraph->image();
     EXPECT_EQ(std::tuple(graph.size(), graph.pixelColor(100, 116), graph.pixelColor(181, 50)),
               std::tuple(QSize(357, 117), QColor(255, 0, 0), QColor(192, 255, 192)));
-}
-
-TEST_F(Link, EachTimerTicksPreciselyAtItsPeriodIntoItsHandler) {
-    connect();
-    form.cmdGet_Click();  // the read-back's deadline runs from Get
-    // Timer, its period, and whether its tick has done its work.
-    const std::tuple<QTimer*, int, std::function<bool()>> cases[] = {
-        {form.tmrState, 400, [&] { return form.lblPortState->text() == "Port open"; }},
-        {form.tmrComTimeout, 1000, [&] { return form.lblState->text() == "timeout"; }},
-        {form.tmrGetting, 2000, [&] { return form.cmdGet->isEnabled(); }},
-    };
-    for (const auto& [timer, ms, ticked] : cases) {
-        const std::string name = timer->objectName().toStdString();
-        EXPECT_EQ(std::tuple(timer->isActive(), timer->interval(), timer->timerType()),
-                  std::tuple(true, ms, Qt::PreciseTimer))
-            << name;
-        EXPECT_FALSE(ticked()) << name;
-        QTimerEvent tick(timer->timerId());  // what the event loop sends when it is due
-        QCoreApplication::sendEvent(timer, &tick);
-        EXPECT_TRUE(ticked()) << name;
-    }
 }
 
 TEST_F(Link, ConnectShowsHowTheOpenEndedWarnsOnceAndIsIgnoredWhileOpen) {

@@ -24,9 +24,9 @@ class Panel : public ::testing::Test {
     FakePort* port = new FakePort;  // the window owns it
     Form1 form{port};
     QStringList boxes;  // message boxes shown
-    // The window's own message box, replaced by one that collects them.
-    const std::function<void(const QString&)> realbox =
-        std::exchange(form.messagebox, [this](const QString& text) { boxes << text; });
+    Panel() {
+        form.messagebox = [this](const QString& text) { boxes << text; };
+    }
     QTemporaryDir dir;  // for the files a test writes
 
     QString status() const { return form.txtStatus->text(); }
