@@ -53,11 +53,6 @@ void play(Controller& c, std::initializer_list<Step> steps) {
 }  // namespace
 
 TEST(SimModel, StatusLinesKeepTimeAndShowWhatWordsDidWhileAShotPlaysOneSecond) {
-    // The start-up table: up to 90 from 100 ms, 90 until 350, a decay toward
-    // 30, 30 until 700, down to 0 by 800.
-    EXPECT_EQ((QByteArrayList{points[0], points[125], points[200], points[400], points[750],
-                              points[999], QByteArray::number(points.size())}),
-              (QByteArrayList{"0", "45", "90", "47", "15", "0", "1000"}));
     Controller c({500, "\r\n", {}, demotable()});
     c.linkup(0);  // a program opened the line
     const QByteArray x(40, 'x');
