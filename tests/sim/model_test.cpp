@@ -97,15 +97,6 @@ TEST(SimModel, ALoadStoresWhatCameBarTheCorruptEntriesAndAnythingElseAbandonsIt)
     EXPECT_EQ(c.table(), demotable());
 }
 
-TEST(SimModel, GetStallsAndShortens) {
-    // Status lines overtake the held answer; each answer stalls.
-    Controller stalls({300, "\r", {.points = 600, .stallms = 3000}, demotable()});
-    play(stalls, {{0, "get\r", points.mid(0, 300)},
-                  {2600, "", {"stop|2|off"}, 2900},
-                  {2999, "", {"stop|2|off"}},
-                  {3000, "get\r", points.mid(300, 300) + points.mid(0, 300)}});
-}
-
 TEST(SimModel, TransmitterKeepsToTheLineHoldsWhatTheDeviceCannotTakeAndDropsTheUnheard) {
     Controller c({.faults = {.silent = true}, .table = demotable()});
     // Paced after seconds of idle line, up to 2.9 ms late on each wake-up:
