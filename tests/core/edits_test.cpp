@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The table's rules: a point fills the run it starts; edits that stand for
-// many points (a ramp, a pasted column) and what a load or a paste says it
-// kept; a read-back held against the table it should equal.
+// many points (a ramp, a pasted column); a read-back held against the table
+// it should equal.
 #include "waveform/edits.h"
 
 #include <gtest/gtest.h>
@@ -40,15 +40,6 @@ TEST(PointEntry, EachPointFillsTheRunItStartsUpToTheNextChangeOfLevel) {
         addpoint(w, point.first, static_cast<int16_t>(point.second));
         EXPECT_EQ(w, fromruns(runs)) << point.first << ", " << point.second;
     }
-}
-
-TEST(PointEntry, TheRunAtAnEntryReachesBothWaysToTheNextChangeOfLevel) {
-    const Waveform w = fromruns({{100, 60}, {400, 0}, {999, 5}});
-    // Entry, first and last of its run.
-    const std::tuple<int, int, int> cases[] = {{0, 0, 99},      {99, 0, 99},     {100, 100, 399},
-                                               {250, 100, 399}, {400, 400, 998}, {999, 999, 999}};
-    for (const auto& [t, first, last] : cases)
-        EXPECT_EQ(std::pair(runat(w, t).first, runat(w, t).last), std::pair(first, last)) << t;
 }
 
 TEST(Ramp, IsTheStaircaseOfPointsAddedInTimeOrder) {
@@ -90,29 +81,6 @@ TEST(PasteColumn, ReadsWithLoadsReaderNamingTheClipboard) {
         EXPECT_EQ(table, expected) << text.left(20).constData();
         EXPECT_EQ(count, int(entries.size())) << text.left(20).constData();
     }
-}
-
-TEST(KeptNote, SaysWhatAShortOrOutOfRangeSourceLeft) {
-    // Outside 0..100 at 3, 7 and 900; 0 and 100 are inside.
-    const Waveform odd =
-        fromruns({{3, -5}, {4, 100}, {5, 0}, {7, 150}, {8, 0}, {900, 120}, {901, 0}});
-    const Waveform one = fromruns({{2, 150}, {3, 0}, {500, -5}, {501, 0}});
-    const std::tuple<QString, int, Waveform, QString> rows[] = {
-        {"File", 10, {}, "File held 10 entries; entries 10 to 999 kept as they were"},
-        {"File", 1, {}, "File held 1 entry; entries 1 to 999 kept as they were"},
-        {"File", 999, {}, "File held 999 entries; entry 999 kept as it was"},
-        {"File", 0, {}, "File held no entries; all 1000 kept as they were"},
-        {"File", 1000, {}, ""},
-        {"File", 1000, odd, "3 entries outside 0..100 (lowest -5, highest 150)"},
-        {"File", 8, odd,
-         "File held 8 entries; entries 8 to 999 kept as they were; "
-         "2 entries outside 0..100 (lowest -5, highest 150)"},
-        {"Clipboard", 10, one,
-         "Clipboard held 10 entries; entries 10 to 999 kept as they were; "
-         "1 entry outside 0..100 (lowest 150, highest 150)"},
-    };
-    for (const auto& [source, count, table, note] : rows)
-        EXPECT_EQ(keptnote(source, count, table).toStdString(), note.toStdString());
 }
 
 TEST(Comparison, SaysWhetherTheControllerHoldsTheReferenceAndWhereNot) {

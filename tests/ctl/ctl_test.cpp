@@ -2,7 +2,9 @@
 // gaspuff-ctl, the real program, against the real simulator behind a
 // pseudo-terminal, or against a test playing the controller on a raw line:
 // what it prints, what it exits with, and the files it names.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
 #include <optional>
 
@@ -172,4 +175,33 @@ TEST(Ctl, WithAControllerOnARawLine) {
     EXPECT_EQ(get.exitCode(), 3);
     EXPECT_TRUE(get.readAllStandardError().contains("More than 1000 points came"));
     EXPECT_FALSE(QFile::exists(dir.filePath("got")));
+}
+
+TEST(Ctl, ASignalEndsItWithItsStatusAlsoWhenStuckWritingOutput) {
+    int full[2];  // a pipe that takes nothing more
+    ASSERT_EQ(::pipe2(full, O_NONBLOCK | O_CLOEXEC), 0);
+    while (::write(full[1], "x", 1) == 1) {
+    }
+    ::fcntl(full[1], F_SETFL, 0);
+    QTemporaryDir dir;
+    // SIGTERM with all 1000 points in, printing them to the full pipe; SIGINT
+    // while the answer is awaited.
+    for (const auto& [signo, answer, exit] :
+         {std::tuple(SIGTERM, QByteArray("7\r").repeated(1000), 143),
+          std::tuple(SIGINT, QByteArray(), 130)}) {
+        test::RawPty line;
+        const QString log = dir.filePath(QString::number(signo));
+        QProcess get;
+        if (!answer.isEmpty()) get.setChildProcessModifier([&] { ::dup2(full[1], STDOUT_FILENO); });
+        get.start(QStringLiteral(GASPUFF_CTL_PATH),
+                  {"--device", line.slavepath(), "get", "--log", log});
+        ASSERT_EQ(line.read(5000, 4), "get\r");  // the handlers are in place
+        ASSERT_EQ(::write(line.masterfd(), answer.constData(), answer.size()), answer.size());
+        const auto printing = [&log] { return readall(log).contains("waveform received"); };
+        EXPECT_TRUE(answer.isEmpty() || QTest::qWaitFor(printing, 5000));
+        ::kill(static_cast<pid_t>(get.processId()), signo);
+        const bool ended = get.waitForFinished(5000) && get.exitStatus() == QProcess::NormalExit;
+        EXPECT_EQ(ended ? get.exitCode() : -1, exit) << signo;
+    }
+    for (int fd : full) ::close(fd);
 }

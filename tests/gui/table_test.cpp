@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The table's history and the keys, point entry, the graph's pointer and
-// menu, copy and paste, and the waveform note with its differences window,
-// wired into the shown window.
+// menu, and the waveform note, wired into the shown window.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
 #include <QToolTip>
 #include <QUndoStack>
 
-#include "app/differenceswindow.h"
 #include "app/waveformnote.h"
 #include "panel.h"
-#include "protocol/sessionlog.h"
-#include "waveform/graph.h"
 
 using namespace gaspuff;
 
@@ -39,14 +34,6 @@ class Table : public test::Panel {
         for (QAction* action : form.mnuGraph->actions())
             if (action->text() == text) return action;
         return nullptr;
-    }
-    // Opens the graph's menu from the keyboard: is "Show differences" offered?
-    bool differencesoffered() {
-        press(form.wavegraph, Qt::Key_F10, Qt::ShiftModifier);
-        const bool offered =
-            form.mnuGraph->isVisible() && menuitem("Show differences")->isEnabled();
-        form.mnuGraph->hide();
-        return offered;
     }
     // The graph's widget position of millisecond t, at level 50 %.
     QPoint graphpoint(int t) {
@@ -175,23 +162,6 @@ TEST_F(Table, EnterAddsACheckedPointAndGoesBackToVoltageOrToTheRefusedBox) {
     form.cmdAddPoint->click();
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(std::tuple(form.waveform[3], form.waveform[4]), std::tuple(9, 2));
-    EXPECT_EQ((QStringList{form.amptxt->accessibleName(), form.timepttxt->accessibleName(),
-                           form.filenametext->accessibleName()}),
-              (QStringList{"Voltage (0-100%)", "Time (0-1000 ms)", "Filename"}));
-
-    form.messagebox = realbox;  // closed by Enter
-    form.amptxt->setText("50"), form.timepttxt->setText("1000");
-    QStringList shown;  // modal, the application's caption, one OK, no icon
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        shown << box->windowTitle() << box->text() << QString::number(box->buttons().size())
-              << QString::number(box->icon());
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    press(form.amptxt, Qt::Key_Return, Qt::NoModifier);
-    EXPECT_EQ(shown, (QStringList{"gaspuff-panel", time, "1", "0"}));
-    EXPECT_EQ(std::tuple(form.focusWidget(), form.timepttxt->selectedText()),
-              std::tuple(form.timepttxt, "1000"));
 }
 
 TEST_F(Table, TheGraphNamesAndPicksTheRunUnderThePointer) {
@@ -221,28 +191,7 @@ TEST_F(Table, TheGraphNamesAndPicksTheRunUnderThePointer) {
               std::tuple(0, 45, 45, 0, 150));
 }
 
-TEST_F(Table, CopyThenPasteRestoresATableAndOnlyTheGraphsKeysTouchIt) {
-    const Waveform copied = form.waveform = pulse(100, 399, 60);
-    press(form.wavegraph, Qt::Key_C);  // the file's 1000 lines, CR LF
-    EXPECT_EQ(QGuiApplication::clipboard()->text().split("\r\n").size(), 1001);
-    form.cmdReset->click();
-    press(form.wavegraph, Qt::Key_V);
-    EXPECT_EQ(form.waveform, copied);
-    form.amptxt->selectAll();
-    press(form.amptxt, Qt::Key_C);  // a text box copies its own text
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "0");
-    QGuiApplication::clipboard()->setText("1\nabc\n");
-    press(form.wavegraph, Qt::Key_V);
-    EXPECT_EQ(form.waveform, copied);
-    // The status box shows a sentence from its beginning, all of it on hovering.
-    const QString refused = "Line 2 of the clipboard is not a whole number";
-    EXPECT_EQ(std::tuple(status(), form.txtStatus->cursorPosition(), form.txtStatus->toolTip()),
-              std::tuple(refused, 0, refused));
-}
-
 TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
-    SessionLog log(dir.filePath("session.log"));
-    form.setsessionlog(&log);
     connect();
     form.waveform = pulse(100, 399, 60);
     readback(form.waveform);
@@ -258,44 +207,13 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
                     .match(note->sentence())
                     .hasMatch())
         << note->sentence().toStdString();
-    // Cut short with an ellipsis in the lines that fit; all of it in the tooltip.
-    EXPECT_TRUE(note->text().endsWith(QChar(0x2026))) << note->text().toStdString();
-    EXPECT_EQ(note->text().count('\n') + 1, note->height() / note->fontMetrics().lineSpacing());
-    EXPECT_EQ(std::tuple(note->toolTip(), note->accessibleName(), note->cursor().shape()),
-              std::tuple(note->sentence(), note->sentence(), Qt::PointingHandCursor));
-    QTest::mouseClick(form.lblNote, Qt::LeftButton);
-    ASSERT_TRUE(form.frmDifferences && form.frmDifferences->isVisible());
-    EXPECT_TRUE(
-        form.frmDifferences->windowTitle().startsWith("Differences from the waveform sent at "));
-    const QStringList listed = Table::listed(form.frmDifferences->findChild<QListWidget*>());
-    EXPECT_EQ(std::tuple(listed.size(), listed.value(0)), std::tuple(100, "t=300 sent 60 holds 0"));
-    // The sent table's dots faint under the controller's red ones.
-    const QImage both = form.frmDifferences->findChild<QLabel*>("difgraph")->pixmap().toImage();
-    const QSize size = DifferencesWindow::kGraphSize;
-    const int x = scalegraphx(350, size.width());
-    EXPECT_EQ(std::pair(both.pixel(x, scalegraphy(60, size.height())),
-                        both.pixel(x, scalegraphy(0, size.height()))),
-              std::pair(DifferencesWindow::kFaint, qRgb(255, 0, 0)));
-    EXPECT_TRUE(differencesoffered());
-
     form.filenametext->setText(dir.filePath("sent.txt"));
     press(form.amptxt, Qt::Key_S);
     EXPECT_EQ(status(), "Waveform saved to " + dir.filePath("sent.txt"));
     form.filenametext->setText(writefile("short.txt", QByteArray("7\r\n").repeated(10)));
     form.cmdLoad->click();
     EXPECT_EQ(note->sentence(), "File held 10 entries; entries 10 to 999 kept as they were");
-    EXPECT_EQ(std::tuple(note->clickable(), note->cursor().shape()),
-              std::tuple(false, Qt::ArrowCursor));
     EXPECT_TRUE(messages().isEmpty());
-    EXPECT_FALSE(differencesoffered());
-    QFile recorded(dir.filePath("session.log"));
-    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QRegularExpression(R"(-- Controller's waveform differs from .*\n.*)"
-                                   R"(-- file saved .*sent.txt sha256=[0-9a-f]{64}\n.*)"
-                                   R"(-- file loaded .*short.txt sha256=[0-9a-f]{64}\n$)")
-                    .match(recorded.readAll())
-                    .hasMatch());
-    form.setsessionlog(nullptr);
     press(form.wavegraph, Qt::Key_Z);
     EXPECT_EQ(note->text() + note->toolTip() + note->accessibleName(), "");  // the table changed
 }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The window's side of the waveform files: Save and Load, and what they say.
-#include "capabilities.h"
 #include "panel.h"
 
 using namespace gaspuff;
@@ -27,17 +26,4 @@ TEST_F(WaveformPanel, SaveAndLoadThroughTheWindowKeepTheTableOnFailure) {
     EXPECT_EQ(status(), "Line 2 of " + bad + " is not a whole number");
     EXPECT_EQ(std::tuple(form.waveform[0], form.waveform[250]), std::tuple(0, 40));
     EXPECT_EQ(form.wavegraph->image(), graph);
-}
-
-TEST_F(WaveformPanel, SaveSaysWhatOfTheReplacedFileItCouldNotKeep) {
-    if (::geteuid() != 0) GTEST_SKIP() << "a file of another user's needs root to make";
-    const QString name = writefile("keep.txt", "1\r\n");
-    ASSERT_EQ(::chown(QFile::encodeName(name).constData(), 65534, 0), 0);
-    form.filenametext->setText(name);
-    {
-        test::WithoutCapabilities without({CAP_CHOWN});
-        form.cmdSave_Click();
-    }
-    EXPECT_TRUE(status().startsWith("Waveform saved to " + name + "; could not keep its owner "))
-        << status().toStdString();
 }

@@ -53,11 +53,6 @@ void play(Controller& c, std::initializer_list<Step> steps) {
 }  // namespace
 
 TEST(SimModel, StatusLinesKeepTimeAndShowWhatWordsDidWhileAShotPlaysOneSecond) {
-    // The start-up table: up to 90 from 100 ms, 90 until 350, a decay toward
-    // 30, 30 until 700, down to 0 by 800.
-    EXPECT_EQ((QByteArrayList{points[0], points[125], points[200], points[400], points[750],
-                              points[999], QByteArray::number(points.size())}),
-              (QByteArrayList{"0", "45", "90", "47", "15", "0", "1000"}));
     Controller c({500, "\r\n", {}, demotable()});
     c.linkup(0);  // a program opened the line
     const QByteArray x(40, 'x');
@@ -100,15 +95,6 @@ TEST(SimModel, ALoadStoresWhatCameBarTheCorruptEntriesAndAnythingElseAbandonsIt)
              {1400, "4\r", {abandoned, "unknown command: 4"}},
              {1400, "load\r1\r2\rshoot\r", {abandoned, "shoot ignored: stop, not armed"}}});
     EXPECT_EQ(c.table(), demotable());
-}
-
-TEST(SimModel, GetStallsAndShortens) {
-    // Status lines overtake the held answer; each answer stalls.
-    Controller stalls({300, "\r", {.points = 600, .stallms = 3000}, demotable()});
-    play(stalls, {{0, "get\r", points.mid(0, 300)},
-                  {2600, "", {"stop|2|off"}, 2900},
-                  {2999, "", {"stop|2|off"}},
-                  {3000, "get\r", points.mid(300, 300) + points.mid(0, 300)}});
 }
 
 TEST(SimModel, TransmitterKeepsToTheLineHoldsWhatTheDeviceCannotTakeAndDropsTheUnheard) {

@@ -24,9 +24,9 @@ class Panel : public ::testing::Test {
     FakePort* port = new FakePort;  // the window owns it
     Form1 form{port};
     QStringList boxes;  // message boxes shown
-    // The window's own message box, replaced by one that collects them.
-    const std::function<void(const QString&)> realbox =
-        std::exchange(form.messagebox, [this](const QString& text) { boxes << text; });
+    Panel() {
+        form.messagebox = [this](const QString& text) { boxes << text; };
+    }
     QTemporaryDir dir;  // for the files a test writes
 
     QString status() const { return form.txtStatus->text(); }
@@ -36,12 +36,11 @@ class Panel : public ::testing::Test {
         form.cmdLigar_Click();
         port->writes.clear();
     }
-    static QStringList listed(const QListWidget* list) {
+    QStringList messages() const {  // newest first
         QStringList out;
-        for (auto* item : list->findItems("*", Qt::MatchWildcard)) out << item->text();
+        for (auto* item : form.lstMessages->findItems("*", Qt::MatchWildcard)) out << item->text();
         return out;
     }
-    QStringList messages() const { return listed(form.lstMessages); }  // newest first
     // A file of these bytes in dir; its path.
     QString writefile(const QString& name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));

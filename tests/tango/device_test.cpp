@@ -3,7 +3,6 @@
 // Port property from a file), in front of the real simulator or a raw line
 // linked as Com 10, driven by a real Tango client. One server for the file;
 // each test plugs its own line in and has the device opened anew by Init.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <tango.h>
@@ -17,6 +16,7 @@
 
 #include "controller.h"
 #include "rawpty.h"
+#include "ser2net.h"
 #include "simprocess.h"
 
 using namespace gaspuff;
@@ -75,24 +75,11 @@ std::vector<short> counting() {
     return table;
 }
 
-// A loopback port nobody listens on now.
-int freeport() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 class Device : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         server = std::make_unique<Server>();
-        const int port = freeport();
+        const int port = test::Ser2net::freeport();  // for the server's ORB
         const QString db = server->dir.filePath("devices.db");
         if (QFile f(db); f.open(QIODevice::WriteOnly))
             f.write(
