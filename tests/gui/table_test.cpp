@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QRegularExpression>
@@ -207,6 +208,13 @@ TEST_F(Table, TheNoteTellsWhatAReadBackFoundAndWhatALoadKept) {
                     .match(note->sentence())
                     .hasMatch())
         << note->sentence().toStdString();
+    QTest::mouseClick(form.lblNote, Qt::LeftButton);  // the note opens what differs
+    const auto* shown = form.findChild<QWidget*>("frmDifferences");
+    ASSERT_TRUE(shown && shown->isVisible());
+    EXPECT_TRUE(shown->windowTitle().startsWith("Differences from the waveform sent at "));
+    const auto* list = shown->findChild<QListWidget*>("lstDifferences");
+    ASSERT_EQ(list->count(), 100);
+    EXPECT_EQ(list->item(0)->text(), "t=300 sent 60 holds 0");
     form.filenametext->setText(dir.filePath("sent.txt"));
     press(form.amptxt, Qt::Key_S);
     EXPECT_EQ(status(), "Waveform saved to " + dir.filePath("sent.txt"));
